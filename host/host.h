@@ -1,0 +1,103 @@
+// The host interface as the plug-ins see it: the host operations under
+// their upper-case names, as thin inline wrappers over the host's standard
+// C API. Which host is built against is decided only by the include path
+// that supplies "mex.h" (Octave's, MATLAB's, or the stand-in's own).
+#ifndef HOST_HOST_H
+#define HOST_HOST_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "mex.h"
+
+static_assert(sizeof(mwIndex) == sizeof(int64_t), "64-bit mwIndex required");
+static_assert(sizeof(mwSize) == sizeof(int64_t), "64-bit mwSize required");
+
+// The gateway and the API-version entry, exported under the C names that
+// MATLAB and Octave look up; everything else stays hidden.
+#define HOST_EXPORT extern "C" __attribute__((visibility("default")))
+#define MEXFUNCTION mexFunction
+#define MEXFILEREQUIREDAPIVERSION mexfilerequiredapiversion
+
+inline int MXISCHAR(const mxArray *a) { return mxIsChar(a) ? 1 : 0; }
+inline int MXISNUMERIC(const mxArray *a) { return mxIsNumeric(a) ? 1 : 0; }
+inline int MXISLOGICAL(const mxArray *a) { return mxIsLogical(a) ? 1 : 0; }
+inline int MXISDOUBLE(const mxArray *a) { return mxIsDouble(a) ? 1 : 0; }
+inline int MXISSPARSE(const mxArray *a) { return mxIsSparse(a) ? 1 : 0; }
+inline mxClassID MXGETCLASSID(const mxArray *a) { return mxGetClassID(a); }
+
+inline int64_t MXGETM730(const mxArray *a) { return static_cast<int64_t>(mxGetM(a)); }
+inline int64_t MXGETN730(const mxArray *a) { return static_cast<int64_t>(mxGetN(a)); }
+// The 32-bit size calls; callers rule out counts above INT32_MAX first.
+inline int32_t MXGETM700(const mxArray *a) { return static_cast<int32_t>(mxGetM(a)); }
+inline int32_t MXGETN700(const mxArray *a) { return static_cast<int32_t>(mxGetN(a)); }
+
+// Copies the text into a blank-filled field of exactly field_length bytes
+// (no terminator). The host's own call writes a terminated string, so it
+// goes through a local buffer. Returns 0 on success, nonzero on failure.
+inline int MXGETSTRING730(const mxArray *a, char *field, int64_t field_length)
+{
+    char text[256];
+    if (field_length < 0 || field_length >= static_cast<int64_t>(sizeof text))
+        return 1;
+    if (mxGetString(a, text, static_cast<mwSize>(field_length + 1)) != 0)
+        return 1;
+    size_t used = strnlen(text, static_cast<size_t>(field_length));
+    memcpy(field, text, used);
+    memset(field + used, ' ', static_cast<size_t>(field_length) - used);
+    return 0;
+}
+
+inline double *MXGETPR(const mxArray *a) { return mxGetPr(a); }
+inline void *MXGETDATA(const mxArray *a) { return mxGetData(a); }
+inline int64_t *MXGETIR730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetIr(a)); }
+inline int64_t *MXGETJC730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetJc(a)); }
+inline int64_t MXGETNZMAX730(const mxArray *a) { return static_cast<int64_t>(mxGetNzmax(a)); }
+
+inline mxArray *MXCREATESPARSE730(int64_t m, int64_t n, int64_t nzmax, int complexity)
+{
+    return mxCreateSparse(static_cast<mwSize>(m), static_cast<mwSize>(n),
+                          static_cast<mwSize>(nzmax), complexity ? mxCOMPLEX : mxREAL);
+}
+
+inline mxArray *MXCREATEDOUBLEMATRIX700(int32_t m, int32_t n, int complexity)
+{
+    return mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n),
+                                complexity ? mxCOMPLEX : mxREAL);
+}
+
+// Gives a sparse matrix's value and row-index arrays room for exactly
+// nzmax entries (at least 1), keeping the first nzmax of each.
+inline void MXSHRINKSPARSE730(mxArray *a, int64_t nzmax)
+{
+    if (nzmax < 1)
+        nzmax = 1;
+    if (nzmax >= MXGETNZMAX730(a))
+        return;
+    size_t count = static_cast<size_t>(nzmax);
+    void *values = mxRealloc(mxGetPr(a), count * sizeof(double));
+    void *rows = mxRealloc(mxGetIr(a), count * sizeof(mwIndex));
+    if (values != nullptr)
+        mxSetPr(a, static_cast<double *>(values));
+    if (rows != nullptr)
+        mxSetIr(a, static_cast<mwIndex *>(rows));
+    if (values != nullptr && rows != nullptr)
+        mxSetNzmax(a, static_cast<mwSize>(nzmax));
+}
+
+[[noreturn]] inline void MEXERRMSGIDANDTXT(const char *identifier, const char *message)
+{
+    mexErrMsgIdAndTxt(identifier, "%s", message);
+    __builtin_unreachable();
+}
+
+[[noreturn]] inline void MEXERRMSGTXT(const char *message)
+{
+    mexErrMsgTxt(message);
+    __builtin_unreachable();
+}
+
+inline void MEXPRINTF(const char *text) { mexPrintf("%s", text); }
+
+#endif

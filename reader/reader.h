@@ -1,0 +1,42 @@
+// The reader's routines: locating a matrix by name, bounding its entries,
+// and decoding its column records into compressed sparse columns.
+#ifndef READER_READER_H
+#define READER_READER_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "records.h"
+
+enum LocateStatus { LOCATE_FOUND = 0, LOCATE_NOT_OPENED = 1, LOCATE_NOT_FOUND = 2 };
+enum DecodeStatus { DECODE_DONE = 0, DECODE_CAPACITY = 1, DECODE_DAMAGED = 2 };
+
+constexpr int64_t CAPACITY_LIMIT = 100000000;
+constexpr size_t PROBLEM_LENGTH = 256;
+
+// The third input truncated toward zero; NaN and out-of-range give INT32_MIN.
+int32_t selector_from_double(double value);
+
+void LOCATEMATRIX(const char file_name_field[FILE_NAME_LENGTH], const char wanted_name_field[NAME_LENGTH],
+                  double third_input, int32_t *selector, int32_t *row_count, int32_t *column_count,
+                  int32_t *value_type, int32_t *locate_status);
+
+// An upper bound on the entries the matrix's column records can hold, from
+// the records' heads; the channel is left where it was.
+void COUNTENTRYBOUND(int32_t column_count, int32_t value_type, int64_t *bound);
+
+// What READCOLUMNS fills; slots is the room in values and rows.
+struct SparseOutput {
+    double *values;
+    int64_t *rows;
+    int64_t *column_pointers; // column_count + 1 slots
+    int64_t slots;
+};
+
+// Decodes into *output; row_count is the matrix's (positive) row count.
+// On DECODE_DAMAGED, problem says what is wrong and where.
+void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
+                 int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
+                 char problem[PROBLEM_LENGTH]);
+
+#endif

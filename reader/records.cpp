@@ -1,0 +1,219 @@
+// The file channel reads forward through a static buffer with pread, so a
+// record costs no system call of its own and skipped data is never read.
+// Every length word is checked against the file's size before it is used.
+#include "records.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+uint32_t word_buffer[WORD_BUFFER_WORDS];
+
+namespace {
+
+constexpr int64_t IO_BUFFER_BYTES = 1 << 20;
+
+struct FileChannel {
+    int fd;
+    int is_open;
+    int stuck;           // framing could not be followed; every read fails
+    int64_t size;        // bytes in the file when it was opened
+    int64_t position;    // next byte to consume
+    int64_t buffer_start;  // file offset of io_buffer[0]
+    int64_t buffer_length; // valid bytes in io_buffer
+};
+
+FileChannel channel = {-1, 0, 0, 0, 0, 0, 0};
+unsigned char io_buffer[IO_BUFFER_BYTES];
+
+// Reads exactly count bytes at offset; 0 on success, 1 on a short read or error.
+int read_fully(void *destination, int64_t count, int64_t offset)
+{
+    auto *out = static_cast<unsigned char *>(destination);
+    while (count > 0) {
+        ssize_t got = pread(channel.fd, out, static_cast<size_t>(count), static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return 1;
+        out += got;
+        count -= got;
+        offset += got;
+    }
+    return 0;
+}
+
+// Copies count bytes from the current position and moves past them.
+// The caller has made sure they lie inside the file.
+int take_bytes(void *destination, int64_t count)
+{
+    auto *out = static_cast<unsigned char *>(destination);
+    while (count > 0) {
+        int64_t offset = channel.position - channel.buffer_start;
+        if (offset >= 0 && offset < channel.buffer_length) {
+            int64_t chunk = channel.buffer_length - offset;
+            if (chunk > count)
+                chunk = count;
+            memcpy(out, io_buffer + offset, static_cast<size_t>(chunk));
+            out += chunk;
+            count -= chunk;
+            channel.position += chunk;
+        } else if (count >= IO_BUFFER_BYTES) {
+            // Large runs go straight to their destination.
+            if (read_fully(out, count, channel.position) != 0)
+                return 1;
+            channel.position += count;
+            count = 0;
+        } else {
+            int64_t length = channel.size - channel.position;
+            if (length > IO_BUFFER_BYTES)
+                length = IO_BUFFER_BYTES;
+            if (length < count || read_fully(io_buffer, length, channel.position) != 0) {
+                channel.buffer_length = 0;
+                return 1;
+            }
+            channel.buffer_start = channel.position;
+            channel.buffer_length = length;
+        }
+    }
+    return 0;
+}
+
+int32_t int32_at(const unsigned char *bytes)
+{
+    int32_t value;
+    memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+// Starts a record: returns its payload length, or -1 at the end of the
+// file, or -2 when the length word cannot be followed.
+int64_t begin_record()
+{
+    int64_t remaining = channel.size - channel.position;
+    if (remaining == 0)
+        return -1;
+    unsigned char word[4];
+    if (remaining < 8 || take_bytes(word, 4) != 0)
+        return -2;
+    int64_t length = int32_at(word);
+    if (length < 0 || length > remaining - 8)
+        return -2;
+    return length;
+}
+
+// Passes over the rest of the payload and checks the trailing length word.
+RecordOutcome end_record(int64_t payload_end, int64_t length, RecordOutcome outcome)
+{
+    channel.position = payload_end;
+    unsigned char word[4];
+    if (take_bytes(word, 4) != 0 || int32_at(word) != length)
+        return RECORD_DAMAGED;
+    return outcome;
+}
+
+RecordOutcome stuck()
+{
+    channel.stuck = 1;
+    return RECORD_DAMAGED;
+}
+
+// One column read; with words = 0 the data words are passed over.
+RecordOutcome column_read(ColumnHead *head, int words)
+{
+    if (!channel.is_open || channel.stuck)
+        return RECORD_DAMAGED;
+    int64_t length = begin_record();
+    if (length == -1)
+        return RECORD_END_OF_FILE;
+    if (length < 0)
+        return stuck();
+    int64_t payload_end = channel.position + length;
+    if (length < 12)
+        return end_record(payload_end, length, RECORD_READ_ERROR) == RECORD_DAMAGED ? stuck() : RECORD_READ_ERROR;
+    unsigned char bytes[12];
+    if (take_bytes(bytes, 12) != 0)
+        return stuck();
+    head->column = int32_at(bytes);
+    head->first_row = int32_at(bytes + 4);
+    head->word_count = int32_at(bytes + 8);
+    int64_t count = head->word_count > 0 ? head->word_count : 0;
+    RecordOutcome outcome = RECORD_DONE;
+    if (count > WORD_BUFFER_WORDS)
+        outcome = RECORD_OVERSIZED;
+    else if (12 + 4 * count > length)
+        outcome = RECORD_READ_ERROR;
+    else if (words && count > 0 && take_bytes(word_buffer, 4 * count) != 0)
+        return stuck();
+    if (end_record(payload_end, length, outcome) == RECORD_DAMAGED)
+        return stuck();
+    return outcome;
+}
+
+} // namespace
+
+int open_channel(const char *path)
+{
+    close_channel();
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return 1;
+    struct stat status;
+    // Only regular files: a directory, pipe or device could fail or block.
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(fd);
+        return 1;
+    }
+    channel = FileChannel{fd, 1, 0, static_cast<int64_t>(status.st_size), 0, 0, 0};
+    return 0;
+}
+
+void close_channel()
+{
+    if (channel.is_open)
+        close(channel.fd);
+    channel = FileChannel{-1, 0, 0, 0, 0, 0, 0};
+}
+
+int channel_is_open() { return channel.is_open; }
+
+int64_t channel_position() { return channel.position; }
+
+void restore_channel_position(int64_t position)
+{
+    channel.position = position;
+    channel.stuck = 0;
+}
+
+RecordOutcome read_header(HeaderRecord *header)
+{
+    if (!channel.is_open || channel.stuck)
+        return RECORD_DAMAGED;
+    int64_t length = begin_record();
+    if (length == -1)
+        return RECORD_END_OF_FILE;
+    if (length < 0)
+        return stuck();
+    int64_t payload_end = channel.position + length;
+    RecordOutcome outcome = RECORD_READ_ERROR;
+    if (length >= 24) {
+        unsigned char bytes[24];
+        if (take_bytes(bytes, 24) != 0)
+            return stuck();
+        header->column_count = int32_at(bytes);
+        header->row_count = int32_at(bytes + 4);
+        header->form = int32_at(bytes + 8);
+        header->value_type = int32_at(bytes + 12);
+        memcpy(header->name, bytes + 16, NAME_LENGTH);
+        outcome = RECORD_DONE;
+    }
+    if (end_record(payload_end, length, outcome) == RECORD_DAMAGED)
+        return stuck();
+    return outcome;
+}
+
+RecordOutcome read_column(ColumnHead *head) { return column_read(head, 1); }
+
+RecordOutcome read_column_head(ColumnHead *head) { return column_read(head, 0); }
