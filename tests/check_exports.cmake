@@ -1,0 +1,18 @@
+# Fails unless PLUGIN exports exactly the gateway entries of its kind.
+execute_process(COMMAND nm -D --defined-only --format=just-symbols ${PLUGIN} OUTPUT_VARIABLE symbols
+                RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "nm failed on ${PLUGIN}")
+endif()
+string(STRIP "${symbols}" symbols)
+string(REPLACE "\n" ";" exported "${symbols}")
+list(SORT exported)
+if(PLUGIN MATCHES "zorvane")
+  set(expected mexFunction mexfilerequiredapiversion)
+else()
+  set(expected mexFunction)
+endif()
+if(NOT exported STREQUAL expected)
+  message(FATAL_ERROR "${PLUGIN} exports '${exported}', expected '${expected}'")
+endif()
+message(STATUS "${PLUGIN} exports ${exported}")

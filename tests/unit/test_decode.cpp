@@ -1,0 +1,304 @@
+// Column decoding by path, on files from the tests' own writer.
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "op4_writer.h"
+#include "reader.h"
+
+using namespace op4;
+
+namespace {
+
+const double NaN = std::numeric_limits<double>::quiet_NaN();
+
+struct Decoded {
+    int32_t status = -1;
+    std::string problem;
+    std::vector<int64_t> pointers, rows; // rows 1-based here, for readability
+    std::vector<double> values;
+};
+
+struct Matrix {
+    int32_t columns = 1;
+    int32_t rows = 10;
+    int32_t value_type = 2;
+    int32_t selector = 0;
+    int64_t capacity = 1000;
+};
+
+// Decodes the column records in `records` as the matrix `m`, with arrays
+// of exactly `capacity` slots.
+Decoded decode(const Matrix &m, const Bytes &records, bool end_record = true)
+{
+    Bytes end = end_record ? column(m.columns + 1, 1, {}) : "";
+    TempFile file(header(m.columns, m.rows, 1, m.value_type, "M") + records + end);
+    Decoded out;
+    if (open_channel(file.path.c_str()) != 0)
+        return out;
+    HeaderRecord h;
+    if (read_header(&h) != RECORD_DONE)
+        return out;
+    size_t slots = static_cast<size_t>(m.capacity > 0 ? m.capacity : 1);
+    std::vector<double> values(slots, -999.0);
+    std::vector<int64_t> rows(slots, -999);
+    out.pointers.assign(static_cast<size_t>(m.columns > 0 ? m.columns + 1 : 1), -999);
+    SparseOutput output = {values.data(), rows.data(), out.pointers.data(), m.capacity};
+    int32_t large = static_cast<uint32_t>(m.rows) > 65535u ? 1 : 0;
+    int32_t row_count = m.rows < 0 ? -m.rows : m.rows;
+    char problem[PROBLEM_LENGTH];
+    READCOLUMNS(&output, m.columns, m.capacity, row_count, m.value_type, m.selector, large, &out.status, problem);
+    EXPECT_EQ(channel_is_open(), 0) << "the channel is closed on every way out";
+    out.problem = problem;
+    int64_t stored = out.status == DECODE_DONE ? out.pointers.back() : 0;
+    for (int64_t e = 0; e < stored; ++e) {
+        out.rows.push_back(rows[static_cast<size_t>(e)] + 1);
+        out.values.push_back(values[static_cast<size_t>(e)]);
+    }
+    return out;
+}
+
+Matrix with_selector(Matrix m, int32_t selector)
+{
+    m.selector = selector;
+    return m;
+}
+
+using Rows = std::vector<int64_t>;
+using Pointers = std::vector<int64_t>;
+
+uint32_t int_word(int32_t value) { return static_cast<uint32_t>(value); }
+
+} // namespace
+
+TEST(DenseSingle, SelectorKeepsTheUpperTriangleOnlyForOne)
+{
+    Matrix m{3, 3, 1};
+    Bytes records = column(2, 1, singles({1.5f, 0.0f, -2.5f}));
+    EXPECT_EQ(decode(with_selector(m, 0), records).rows, (Rows{1, 3}));
+    EXPECT_EQ(decode(with_selector(m, 1), records).rows, (Rows{1}));
+    EXPECT_EQ(decode(with_selector(m, 2), records).rows, (Rows{1, 3}));
+    EXPECT_EQ(decode(with_selector(m, -1), records).rows, (Rows{1, 3}));
+    EXPECT_EQ(decode(m, records).values, (std::vector<double>{1.5, -2.5}));
+}
+
+TEST(DenseSingle, ThresholdInSinglePrecision)
+{
+    Decoded d = decode(Matrix{1, 6, 1}, column(1, 1, singles({1e-32f, 2e-32f, std::nanf(""), -0.0f, INFINITY, -1e-33f})));
+    EXPECT_EQ(d.rows, (Rows{2, 5}));
+    EXPECT_EQ(d.values[0], static_cast<double>(2e-32f)) << "widened exactly";
+}
+
+TEST(DenseDouble, ValuesPairLowHalfFirstFromFirstRow)
+{
+    Decoded d = decode(Matrix{1, 5}, column(1, 4, doubles({1.0, -2.5})));
+    EXPECT_EQ(d.rows, (Rows{4, 5}));
+    EXPECT_EQ(d.values, (std::vector<double>{1.0, -2.5}));
+    // The same words in the other order are a subnormal, not 1.0 (a string
+    // record, which has no threshold to drop it).
+    Decoded swapped = decode(Matrix{1, 5}, column(1, 0, {packed_header(3, 1), 0x3FF00000u, 0u}));
+    ASSERT_EQ(swapped.values.size(), 1u);
+    EXPECT_NE(swapped.values[0], 1.0);
+    EXPECT_GT(swapped.values[0], 0.0);
+    EXPECT_LT(swapped.values[0], 1e-300);
+}
+
+TEST(DenseDouble, ThresholdAndSelector)
+{
+    Decoded d = decode(Matrix{1, 8}, column(1, 1, doubles({0.0, -0.0, 1e-40, 1e-32, 2e-32, NaN, -INFINITY, 3.0})));
+    EXPECT_EQ(d.rows, (Rows{5, 7, 8}));
+    Matrix m{3, 3};
+    Bytes records = column(2, 1, doubles({1.0, 2.0, 3.0}));
+    EXPECT_EQ(decode(with_selector(m, 1), records).rows, (Rows{1, 2}));
+    EXPECT_EQ(decode(with_selector(m, 2), records).rows, (Rows{1, 2, 3}));
+    EXPECT_EQ(decode(with_selector(m, -1), records).rows, (Rows{1, 2, 3}));
+}
+
+TEST(PackedSingle, StringsSplitIntoLengthAndRow)
+{
+    Decoded d = decode(Matrix{1, 10, 1}, column(1, 0, {packed_header(3, 5), single_word(1.5f), single_word(2.0f),
+                                                       packed_header(2, 8), single_word(3.0f)}));
+    EXPECT_EQ(d.rows, (Rows{5, 6, 8}));
+    EXPECT_EQ(d.values, (std::vector<double>{1.5, 2.0, 3.0}));
+    // A string of length 1 holds no value; the next header follows directly.
+    Decoded empty_string = decode(Matrix{1, 10, 1}, column(1, 0, {packed_header(1, 2), packed_header(2, 4),
+                                                                  single_word(7.0f)}));
+    EXPECT_EQ(empty_string.rows, (Rows{4}));
+}
+
+TEST(PackedSingle, NegativeSelectorsKeepAllRowsAndTheThresholdApplies)
+{
+    Matrix m{5, 10, 1};
+    Bytes records = column(5, 0, Words{packed_header(6, 3)} + singles({1, 2, 3, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, -1), records).rows, (Rows{3, 4, 5, 6, 7}));
+    EXPECT_EQ(decode(with_selector(m, 1), records).rows, (Rows{3, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, 2), records).rows, (Rows{3, 4, 5}));
+    Decoded tiny = decode(Matrix{1, 10, 1}, column(1, 0, Words{packed_header(4, 1)} + singles({1e-32f, 2e-32f, NAN})));
+    EXPECT_EQ(tiny.rows, (Rows{2}));
+}
+
+TEST(PackedDouble, StoresZerosTinyValuesAndNaNs)
+{
+    Decoded d = decode(Matrix{1, 10}, column(1, 0, Words{packed_header(5, 7)} + doubles({0.0, 4.5})));
+    EXPECT_EQ(d.rows, (Rows{7, 8}));
+    EXPECT_EQ(d.values, (std::vector<double>{0.0, 4.5}));
+    Decoded odd = decode(Matrix{1, 10}, column(1, 0, Words{packed_header(5, 1)} + doubles({1e-40, NaN})));
+    ASSERT_EQ(odd.rows, (Rows{1, 2}));
+    EXPECT_EQ(odd.values[0], 1e-40);
+    EXPECT_TRUE(std::isnan(odd.values[1]));
+}
+
+TEST(PackedDouble, ThreeWaySelector)
+{
+    Matrix m{5, 10};
+    Bytes records = column(5, 0, Words{packed_header(11, 3)} + doubles({1, 2, 3, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, -1), records).rows, (Rows{5, 6, 7}));
+    EXPECT_EQ(decode(with_selector(m, 1), records).rows, (Rows{3, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, 2), records).rows, (Rows{3, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, 0), records).rows, (Rows{3, 4, 5, 6, 7}));
+}
+
+TEST(LargeDouble, TwoHeaderWordsAndRowsAboveSixteenBits)
+{
+    const int32_t R = 70000;
+    Matrix m{1, -80000};
+    Bytes records = column(1, 0, Words{5, int_word(R)} + doubles({1.0, 2.0}) + Words{3, int_word(R + 5)} +
+                                     doubles({3.0}));
+    Decoded d = decode(m, records);
+    EXPECT_EQ(d.rows, (Rows{R, R + 1, R + 5}));
+    EXPECT_EQ(d.values, (std::vector<double>{1.0, 2.0, 3.0}));
+    m.rows = 80000; // a positive count above 65535 selects the encoding too
+    EXPECT_EQ(decode(m, records).rows, (Rows{R, R + 1, R + 5}));
+    // A string of length 1 holds no value; the next follows its second header word.
+    EXPECT_EQ(decode(m, column(1, 0, Words{1, 9, 3, int_word(R)} + doubles({0.0}))).rows, (Rows{R}));
+}
+
+TEST(LargeDouble, ThreeWaySelectorStoresZeros)
+{
+    Matrix m{5, -70000};
+    Bytes records = column(5, 0, Words{11, 3} + doubles({1, 2, 0, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, -1), records).rows, (Rows{5, 6, 7}));
+    EXPECT_EQ(decode(with_selector(m, 3), records).rows, (Rows{3, 4, 5}));
+    EXPECT_EQ(decode(with_selector(m, 0), records).values, (std::vector<double>{1, 2, 0, 4, 5}));
+}
+
+TEST(ColumnPointers, MissingColumnsShareTheirStartAndTheFinalPointerCounts)
+{
+    Decoded d = decode(Matrix{3, 3}, column(1, 1, doubles({1.0})) + column(3, 2, doubles({2.0, 3.0})) +
+                                         column(4, 1, doubles({0.0})));
+    EXPECT_EQ(d.pointers, (Pointers{0, 1, 1, 3}));
+    Decoded far_end = decode(Matrix{3, 3}, column(2, 1, doubles({1.0})) + column(8, 1, {}));
+    EXPECT_EQ(far_end.pointers, (Pointers{0, 0, 1, 1}));
+    Decoded none = decode(Matrix{0, 3}, column(1, 1, doubles({1.0})));
+    EXPECT_EQ(none.status, DECODE_DONE);
+    EXPECT_EQ(none.pointers, (Pointers{0}));
+}
+
+TEST(ColumnPointers, ReadingStopsAfterOneRecordPerColumn)
+{
+    // The damaged record behind the last column is never read.
+    Decoded d = decode(Matrix{2, 3}, column(1, 1, doubles({1.0})) + column(2, 1, doubles({2.0, 3.0})) +
+                                         int32_bytes(-5));
+    EXPECT_EQ(d.status, DECODE_DONE);
+    EXPECT_EQ(d.pointers, (Pointers{0, 1, 3}));
+    Decoded repeated = decode(Matrix{2, 3}, column(1, 1, doubles({1.0})) + column(1, 2, doubles({2.0})) +
+                                                column(2, 1, doubles({3.0})));
+    EXPECT_EQ(repeated.pointers, (Pointers{0, 2, 2}));
+    EXPECT_EQ(repeated.rows, (Rows{1, 2}));
+}
+
+TEST(Capacity, AnExactFitIsReturnedAndOneMoreEntryIsRejectedOnEveryPath)
+{
+    const struct {
+        int32_t rows, value_type;
+        Bytes records;
+    } paths[] = {
+        {10, 1, column(1, 1, singles({1, 2, 3}))},
+        {10, 2, column(1, 1, doubles({1, 2, 3}))},
+        {10, 1, column(1, 0, Words{packed_header(4, 1)} + singles({1, 2, 3}))},
+        {10, 2, column(1, 0, Words{packed_header(7, 1)} + doubles({1, 2, 3}))},
+        {-70000, 2, column(1, 0, Words{7, 1} + doubles({1, 2, 3}))},
+    };
+    for (const auto &path : paths) {
+        Matrix m{1, path.rows, path.value_type, 0, 3};
+        Decoded fit = decode(m, path.records);
+        EXPECT_EQ(fit.status, DECODE_DONE);
+        EXPECT_EQ(fit.rows, (Rows{1, 2, 3}));
+        m.capacity = 2;
+        EXPECT_EQ(decode(m, path.records).status, DECODE_CAPACITY);
+    }
+    Matrix one{1, 1, 2, 0, 1};
+    EXPECT_EQ(decode(one, column(1, 0, Words{packed_header(3, 1)} + doubles({5.0}))).status, DECODE_DONE);
+}
+
+TEST(DamagedColumns, RowsOutsideTheMatrixOrOutOfOrderAreReported)
+{
+    const Bytes cases[] = {
+        column(1, 3, doubles({1, 2})),                                      // row 4 of 3
+        column(1, -1, singles({0, 0, 5})),                                  // row 1 is fine, rows below 1 not stored
+        column(1, 0, Words{packed_header(2, 0)} + singles({1})),                 // row 0
+        column(1, 0, {packed_header(2, 2), 0, packed_header(2, 1), 0}),     // descending rows
+        column(1, 2, doubles({1})) + column(1, 1, doubles({1})),            // repeated column goes backward
+        column(0, 1, doubles({1})),                                         // before any column started
+    };
+    Matrix m{2, 3, 2};
+    EXPECT_EQ(decode(m, cases[0]).status, DECODE_DAMAGED);
+    EXPECT_NE(decode(m, cases[0]).problem.find("row 4 of column 1"), std::string::npos) << decode(m, cases[0]).problem;
+    Matrix single{1, 3, 1};
+    EXPECT_EQ(decode(single, cases[1]).status, DECODE_DONE) << "rows -1 and 0 hold zeros, which are dropped";
+    EXPECT_EQ(decode(single, column(1, -1, singles({1}))).status, DECODE_DAMAGED);
+    EXPECT_EQ(decode(single, cases[2]).status, DECODE_DAMAGED);
+    Decoded descending = decode(single, column(1, 0, {packed_header(2, 2), single_word(1), packed_header(2, 1),
+                                                      single_word(1)}));
+    EXPECT_EQ(descending.status, DECODE_DAMAGED);
+    EXPECT_EQ(decode(m, cases[4]).status, DECODE_DAMAGED);
+    EXPECT_EQ(decode(m, cases[5]).status, DECODE_DAMAGED);
+}
+
+TEST(DamagedColumns, BrokenRecordsAndStringsEndTheCall)
+{
+    Matrix m{2, 100, 2};
+    const Bytes cases[] = {
+        column(1, 1, doubles({1})),                                                     // file ends early
+        column(1, 1, doubles({1})) + record(int32_bytes(2) + int32_bytes(1) + int32_bytes(5)), // short record
+        record(int32_bytes(1) + int32_bytes(1) + int32_bytes(1000001) + Bytes(8, '\0')),   // oversized
+        column(1, 1, doubles({1})) + int32_bytes(-3),                                   // unfollowable length
+        column(1, 0, {packed_header(0, 1), 0, 0}),                                      // string length 0
+        column(1, 0, {int_word(-65537), 0, 0}),                                         // negative header word
+        column(1, 0, Words{packed_header(9, 1)} + doubles({1})),                             // string runs past
+        column(1, 0, {packed_header(2, 1), single_word(1.0f)}),                         // odd data word past the end
+        column(1, 1, {1, 2, 3}),                                                        // odd dense double words
+    };
+    for (const Bytes &records : cases) {
+        Decoded d = decode(m, records, false);
+        EXPECT_EQ(d.status, DECODE_DAMAGED) << d.problem;
+        EXPECT_EQ(d.problem.rfind("Damaged file: ", 0), 0u) << d.problem;
+    }
+    Matrix large{1, -70000, 2};
+    EXPECT_EQ(decode(large, column(1, 0, Words{int_word(-1), 1, 0})).status, DECODE_DAMAGED);
+    EXPECT_EQ(decode(large, column(1, 0, Words{5, 1, 0, 0})).status, DECODE_DAMAGED);
+    large.value_type = 1;
+    Decoded single = decode(large, column(1, 0, Words{3, 1, 0, 0}));
+    EXPECT_EQ(single.status, DECODE_DAMAGED);
+    EXPECT_EQ(decode(large, column(1, 1, singles({2.0f}))).status, DECODE_DONE) << "dense records still decode";
+}
+
+TEST(EntryBound, CountsTheValuesTheRecordsCanHoldAndLeavesTheChannel)
+{
+    TempFile file(header(3, 9, 1, 2, "M") + column(1, 1, doubles({1, 2, 3})) + column(2, 0, {packed_header(3, 1), 0, 0}) +
+                  column(4, 1, doubles({7})) + column(3, 1, doubles({9})));
+    ASSERT_EQ(open_channel(file.path.c_str()), 0);
+    HeaderRecord h;
+    ASSERT_EQ(read_header(&h), RECORD_DONE);
+    int64_t bound = -1;
+    COUNTENTRYBOUND(3, 2, &bound);
+    EXPECT_EQ(bound, 3 + 3) << "the end record and what follows are not counted";
+    ColumnHead c;
+    ASSERT_EQ(read_column(&c), RECORD_DONE);
+    EXPECT_EQ(c.column, 1);
+    close_channel();
+}
