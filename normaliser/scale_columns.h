@@ -8,4 +8,8 @@
 // increasing order with one accumulator. x and y are m-by-n column-major.
 void SCALECOLUMNS(int32_t m, int32_t n, const double *x, double *y, double *s);
 
+// The same without vector instructions, as on processors without AVX2; the
+// results are identical bit for bit (tests compare the two).
+void scale_columns_portable(int32_t m, int32_t n, const double *x, double *y, double *s);
+
 #endif
