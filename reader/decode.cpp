@@ -219,6 +219,18 @@ int decode_records(Decoder *d, int32_t column_count, int32_t value_type, int32_t
     return 0;
 }
 
+// The most values a column record of word_count words can deliver: a
+// double takes two words; a single-layout string takes a header word.
+int64_t values_bound(const ColumnHead *head, int32_t value_type)
+{
+    int64_t words = head->word_count > 0 ? head->word_count : 0;
+    if (value_type == 2)
+        return (words + 1) / 2;
+    if (head->first_row == 0)
+        return words > 0 ? words - 1 : 0;
+    return words;
+}
+
 } // namespace
 
 void COUNTENTRYBOUND(int32_t column_count, int32_t value_type, int64_t *bound)
@@ -229,8 +241,7 @@ void COUNTENTRYBOUND(int32_t column_count, int32_t value_type, int64_t *bound)
         ColumnHead head;
         if (read_column_head(&head) != RECORD_DONE || head.column > column_count)
             break;
-        int64_t words = head.word_count > 0 ? head.word_count : 0;
-        *bound += head.first_row != 0 && value_type == 2 ? (words + 1) / 2 : words;
+        *bound += values_bound(&head, value_type);
     }
     restore_channel_position(start);
 }

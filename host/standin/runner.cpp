@@ -1,9 +1,10 @@
 // mexrun: calls a plug-in's gateway from the shell through the stand-in host.
-//   mexrun [-n NARGOUT] PLUGIN.mex ARG...
+//   mexrun [-n NARGOUT] [-q] PLUGIN.mex ARG...
 // An argument that reads whole as a number becomes a 1-by-1 double, any
 // other stays text. Sparse results print in Matrix Market coordinate
 // format, full ones in array format; an error prints "identifier: message"
-// on stderr and exits with status 1.
+// on stderr and exits with status 1. With -q only each result's size and
+// number of stored entries are printed.
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -50,7 +51,7 @@ void print_full(const mxArray *a)
 
 int usage()
 {
-    fprintf(stderr, "usage: mexrun [-n NARGOUT] PLUGIN.mex ARG...\n");
+    fprintf(stderr, "usage: mexrun [-n NARGOUT] [-q] PLUGIN.mex ARG...\n");
     return 2;
 }
 
@@ -60,9 +61,17 @@ int main(int argc, char **argv)
 {
     int first = 1;
     int nargout = 1;
-    if (argc > 2 && strcmp(argv[1], "-n") == 0) {
-        nargout = atoi(argv[2]);
-        first = 3;
+    int quiet = 0;
+    for (;;) {
+        if (first + 1 < argc && strcmp(argv[first], "-n") == 0) {
+            nargout = atoi(argv[first + 1]);
+            first += 2;
+        } else if (first < argc && strcmp(argv[first], "-q") == 0) {
+            quiet = 1;
+            first += 1;
+        } else {
+            break;
+        }
     }
     if (first >= argc || nargout < 0 || nargout > MAX_ARGUMENTS || argc - first - 1 > MAX_ARGUMENTS)
         return usage();
@@ -96,7 +105,11 @@ int main(int argc, char **argv)
     for (int i = 0; i < (nargout > 1 ? nargout : 1); ++i) {
         if (outputs[i] == nullptr)
             continue;
-        if (mxIsSparse(outputs[i]))
+        if (quiet)
+            printf("%zu x %zu, %" PRId64 " stored\n", mxGetM(outputs[i]), mxGetN(outputs[i]),
+                   mxIsSparse(outputs[i]) ? mxGetJc(outputs[i])[mxGetN(outputs[i])]
+                                          : static_cast<int64_t>(mxGetM(outputs[i]) * mxGetN(outputs[i])));
+        else if (mxIsSparse(outputs[i]))
             print_sparse(outputs[i]);
         else
             print_full(outputs[i]);

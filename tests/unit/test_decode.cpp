@@ -296,7 +296,7 @@ TEST(EntryBound, CountsTheValuesTheRecordsCanHoldAndLeavesTheChannel)
     ASSERT_EQ(read_header(&h), RECORD_DONE);
     int64_t bound = -1;
     COUNTENTRYBOUND(3, 2, &bound);
-    EXPECT_EQ(bound, 3 + 3) << "the end record and what follows are not counted";
+    EXPECT_EQ(bound, 3 + 2) << "the end record and what follows are not counted";
     ColumnHead c;
     ASSERT_EQ(read_column(&c), RECORD_DONE);
     EXPECT_EQ(c.column, 1);

@@ -1,0 +1,61 @@
+## Times zorvane against the host's floor (a plug-in that only creates and
+## fills a sparse output of the same size and entries), a raw read of the
+## file's bytes, and Octave's load of the same matrix from its own binary
+## format and from a MAT file, in one Octave process on the same matrices.
+## Peak memory is measured in a fresh process per file. Needs bench_dir
+## (set by scripts/bench), where the files are written.
+## Run: scripts/bench zorvane
+files = {"band_large.op4", "KLARGE"; "band_dense.op4", "KDENSE"; "band_packed.op4", "KPACKED";
+         "many.op4", "KLAST"; "band_200k.op4", "K200K"};
+if (! exist (fullfile (bench_dir, "band_200k.op4"), "file"))
+  system (sprintf ("'%s' '%s' > /dev/null", fullfile (bench_dir, "make_bench_files"), bench_dir));
+endif
+rounds = 5;
+printf ("%-16s %9s %8s %8s %8s %8s %8s %8s %8s %8s %7s %7s\n", "file", "nnz", "MB", "zorvane", "floor", "raw",
+        "-binary", "-v7", "MB/s", "Mnz/s", "/floor", "/binary");
+for k = 1:rows (files)
+  path = fullfile (bench_dir, files{k, 1});
+  name = files{k, 2};
+  A = zorvane (path, name, 0);
+  assert (nzmax (A), nnz (A));
+  [m, n] = size (A);
+  binary = [tempname() ".bin"];
+  mat = [tempname() ".mat"];
+  save ("-binary", binary, "A");
+  save ("-v7", mat, "A");
+  nonzeros = nnz (A);
+  clear A;
+  loaders = {@() zorvane (path, name, 0), @() floor_sparse (m, n, nonzeros), @() raw_read (path), ...
+             @() getfield (load (binary), "A"), @() getfield (load (mat), "A")};
+  best = inf (1, numel (loaders));
+  for r = 1:rounds
+    for w = circshift (1:numel (loaders), r)
+      t = tic;
+      B = loaders{w} ();
+      best(w) = min (best(w), toc (t));
+      clear B;
+    endfor
+  endfor
+  delete (binary);
+  delete (mat);
+  info = dir (path);
+  megabytes = info.bytes / 1e6;
+  printf ("%-16s %9d %8.1f %8.3f %8.3f %8.3f %8.3f %8.3f %8.0f %8.1f %7.2f %7.2f\n", files{k, 1}, nonzeros,
+          megabytes, best, megabytes / best(1), nonzeros / best(1) / 1e6, best(1) / best(2), best(1) / best(4));
+endfor
+
+## Peak resident memory of a fresh process while it loads each matrix,
+## against the returned matrix's own size.
+printf ("\n%-16s %12s %12s %12s %8s\n", "file", "matrix MB", "baseline MB", "peak MB", "ratio");
+for k = 1:rows (files)
+  path = fullfile (bench_dir, files{k, 1});
+  script = sprintf (["addpath ('%s'); s = fileread ('/proc/self/status'); ", ...
+                     "base = sscanf (s(strfind (s, 'VmRSS:') + 6:end), '%%d'); ", ...
+                     "A = zorvane ('%s', '%s', 0); s = fileread ('/proc/self/status'); ", ...
+                     "peak = sscanf (s(strfind (s, 'VmHWM:') + 6:end), '%%d'); ", ...
+                     "bytes = 16 * nnz (A) + 8 * (columns (A) + 1); ", ...
+                     "printf ('%%12.1f %%12.1f %%12.1f %%8.2f', bytes / 1e6, base / 1e3, peak / 1e3, ", ...
+                     "(peak * 1e3 - base * 1e3) / bytes);"], fileparts (which ("zorvane")), path, files{k, 2});
+  [status, out] = system (sprintf ("octave-cli --norc --no-history --quiet --eval \"%s\" 2>/dev/null", script));
+  printf ("%-16s %s\n", files{k, 1}, strtrim (out));
+endfor
