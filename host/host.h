@@ -68,22 +68,24 @@ inline mxArray *MXCREATEDOUBLEMATRIX700(int32_t m, int32_t n, int complexity)
 }
 
 // Gives a sparse matrix's value and row-index arrays room for exactly
-// nzmax entries (at least 1), keeping the first nzmax of each.
-inline void MXSHRINKSPARSE730(mxArray *a, int64_t nzmax)
+// nzmax entries (at least 1), keeping the entries they hold; the host
+// moves rather than copies where it can. Returns 0 on success, 1 when the
+// host has no memory for it (the matrix then keeps what room it had).
+inline int MXRESIZESPARSE730(mxArray *a, int64_t nzmax)
 {
     if (nzmax < 1)
         nzmax = 1;
-    if (nzmax >= MXGETNZMAX730(a))
-        return;
     size_t count = static_cast<size_t>(nzmax);
     void *values = mxRealloc(mxGetPr(a), count * sizeof(double));
+    if (values == nullptr)
+        return 1;
+    mxSetPr(a, static_cast<double *>(values));
     void *rows = mxRealloc(mxGetIr(a), count * sizeof(mwIndex));
-    if (values != nullptr)
-        mxSetPr(a, static_cast<double *>(values));
-    if (rows != nullptr)
-        mxSetIr(a, static_cast<mwIndex *>(rows));
-    if (values != nullptr && rows != nullptr)
-        mxSetNzmax(a, static_cast<mwSize>(nzmax));
+    if (rows == nullptr)
+        return 1;
+    mxSetIr(a, static_cast<mwIndex *>(rows));
+    mxSetNzmax(a, static_cast<mwSize>(nzmax));
+    return 0;
 }
 
 [[noreturn]] inline void MEXERRMSGIDANDTXT(const char *identifier, const char *message)

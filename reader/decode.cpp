@@ -10,6 +10,7 @@ namespace {
 
 constexpr float SINGLE_THRESHOLD = 1e-32f;
 constexpr double DOUBLE_THRESHOLD = 1e-32;
+constexpr int64_t FIRST_ALLOTMENT = int64_t(1) << 22;
 
 // Working state of one READCOLUMNS call.
 struct Decoder {
@@ -23,6 +24,8 @@ struct Decoder {
     int32_t column;       // the current record's column field
     int32_t status;
     char *problem;
+    int run_is_safe;      // no value of the current run can fail a check
+    int64_t file_limit;   // entries the rest of the file could hold at most
 };
 
 // Word k of the record, k from 1.
@@ -51,8 +54,28 @@ int fail(Decoder *d, const char *what, int64_t detail)
     return 1;
 }
 
-// Stores one entry; nonzero when decoding must stop.
-int store(Decoder *d, int64_t row, double value)
+// Makes room for count more entries, growing the output up to the
+// capacity and what the rest of the file can hold; 0 when there is room.
+int ensure_room(Decoder *d, int64_t count)
+{
+    SparseOutput *out = d->output;
+    if (count <= out->slots - d->entry_count)
+        return 0;
+    int64_t limit = d->capacity < d->file_limit ? d->capacity : d->file_limit;
+    int64_t wanted = out->slots > limit / 2 ? limit : 2 * out->slots;
+    if (wanted < d->entry_count + count)
+        wanted = d->entry_count + count;
+    if (wanted > limit || out->grow == nullptr)
+        return 1;
+    if (out->grow(out, wanted, out->context) != 0) {
+        d->status = DECODE_NO_MEMORY;
+        return 1;
+    }
+    return 0;
+}
+
+// Checks one entry before it is stored; nonzero when decoding must stop.
+int check_entry(Decoder *d, int64_t row)
 {
     if (row < 1 || row > d->row_count)
         return fail(d, "Damaged file: row %lld of column %d lies outside the matrix.", row);
@@ -62,9 +85,30 @@ int store(Decoder *d, int64_t row, double value)
         d->status = DECODE_CAPACITY;
         return 1;
     }
-    if (d->entry_count >= d->output->slots)
-        return fail(d, "Damaged file: the column records changed while they were read (%lld entries, column %d).",
-                    d->entry_count);
+    if (ensure_room(d, 1) != 0) {
+        if (d->status != DECODE_NO_MEMORY)
+            fail(d, "Damaged file: more entries than the file can hold (%lld, column %d).", d->entry_count);
+        return 1;
+    }
+    return 0;
+}
+
+// A run of count values for rows first .. first + count - 1 needs no
+// per-entry checks when all of them could be stored.
+void begin_run(Decoder *d, int64_t first, int64_t count)
+{
+    d->run_is_safe = count <= 0 || (first >= 1 && first + count - 1 <= d->row_count &&
+                                    (d->entry_count == d->column_start || first > d->last_row) &&
+                                    count <= d->capacity - d->entry_count && ensure_room(d, count) == 0);
+    if (d->status == DECODE_NO_MEMORY)
+        d->run_is_safe = 0;
+}
+
+// Stores one entry; nonzero when decoding must stop.
+inline int store(Decoder *d, int64_t row, double value)
+{
+    if (!d->run_is_safe && check_entry(d, row) != 0)
+        return 1;
     d->output->rows[d->entry_count] = row - 1;
     d->output->values[d->entry_count] = value;
     ++d->entry_count;
@@ -86,6 +130,7 @@ int three_way_kept(const Decoder *d, int64_t row)
 
 int decode_dense_single(Decoder *d, int32_t first_row, int64_t word_count)
 {
+    begin_run(d, first_row, word_count);
     for (int64_t j = 1; j <= word_count; ++j) {
         int64_t row = static_cast<int64_t>(first_row) + j - 1;
         float value = word_single(j);
@@ -101,6 +146,7 @@ int decode_dense_double(Decoder *d, int32_t first_row, int64_t word_count)
     if (word_count % 2 != 0)
         return fail(d, "Damaged file: %lld words in a double-precision record of column %d; values need pairs.",
                     word_count);
+    begin_run(d, first_row, word_count / 2);
     for (int64_t k = 0; k < word_count / 2; ++k) {
         int64_t row = static_cast<int64_t>(first_row) + k;
         double value = word_double(2 * k + 1);
@@ -121,6 +167,7 @@ int decode_packed(Decoder *d, int64_t word_count, int double_layout)
             return fail(d, "Damaged file: string header word %lld of column %d has a length below 1.", m);
         if (m + length - 1 > word_count)
             return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.", m);
+        begin_run(d, first, double_layout ? length / 2 : length - 1);
         for (int64_t j = 1; j <= length - 1; j += double_layout ? 2 : 1) {
             if (double_layout) {
                 if (m + j + 1 > word_count)
@@ -150,6 +197,7 @@ int decode_large(Decoder *d, int64_t word_count)
             return fail(d, "Damaged file: the string at word %lld of column %d has a negative length.", m);
         if (m + length > word_count)
             return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.", m);
+        begin_run(d, first, (length - 1) / 2);
         for (int64_t k = 1; k <= (length - 1) / 2; ++k) {
             int64_t row = first + k - 1;
             if (three_way_kept(d, row) && store(d, row, word_double(m + 2 * k)) != 0)
@@ -219,38 +267,24 @@ int decode_records(Decoder *d, int32_t column_count, int32_t value_type, int32_t
     return 0;
 }
 
-// The most values a column record of word_count words can deliver: a
-// double takes two words; a single-layout string takes a header word.
-int64_t values_bound(const ColumnHead *head, int32_t value_type)
-{
-    int64_t words = head->word_count > 0 ? head->word_count : 0;
-    if (value_type == 2)
-        return (words + 1) / 2;
-    if (head->first_row == 0)
-        return words > 0 ? words - 1 : 0;
-    return words;
-}
-
 } // namespace
 
-void COUNTENTRYBOUND(int32_t column_count, int32_t value_type, int64_t *bound)
+int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
 {
-    int64_t start = channel_position();
-    *bound = 0;
-    for (int64_t record = 1; record <= column_count; ++record) {
-        ColumnHead head;
-        if (read_column_head(&head) != RECORD_DONE || head.column > column_count)
-            break;
-        *bound += values_bound(&head, value_type);
-    }
-    restore_channel_position(start);
+    int64_t slots = channel_remaining() / (value_type == 2 ? 8 : 4);
+    if (slots > capacity)
+        slots = capacity;
+    if (slots > FIRST_ALLOTMENT)
+        slots = FIRST_ALLOTMENT;
+    return slots > 1 ? slots : 1;
 }
 
 void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
                  int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
                  char problem[PROBLEM_LENGTH])
 {
-    Decoder d = {output, capacity, row_count, selector, 0, 0, 0, 0, DECODE_DONE, problem};
+    int64_t file_limit = channel_remaining() / (value_type == 2 ? 8 : 4) + 1;
+    Decoder d = {output, capacity, row_count, selector, 0, 0, 0, 0, DECODE_DONE, problem, 0, file_limit};
     int64_t next_column = 1;
     problem[0] = '\0';
     if (column_count >= 1 && decode_records(&d, column_count, value_type, large_flag, &next_column) != 0) {

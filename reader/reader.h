@@ -9,7 +9,7 @@
 #include "records.h"
 
 enum LocateStatus { LOCATE_FOUND = 0, LOCATE_NOT_OPENED = 1, LOCATE_NOT_FOUND = 2 };
-enum DecodeStatus { DECODE_DONE = 0, DECODE_CAPACITY = 1, DECODE_DAMAGED = 2 };
+enum DecodeStatus { DECODE_DONE = 0, DECODE_CAPACITY = 1, DECODE_DAMAGED = 2, DECODE_NO_MEMORY = 3 };
 
 constexpr int64_t CAPACITY_LIMIT = 100000000;
 constexpr size_t PROBLEM_LENGTH = 256;
@@ -21,16 +21,20 @@ void LOCATEMATRIX(const char file_name_field[FILE_NAME_LENGTH], const char wante
                   double third_input, int32_t *selector, int32_t *row_count, int32_t *column_count,
                   int32_t *value_type, int32_t *locate_status);
 
-// An upper bound on the entries the matrix's column records can hold, from
-// the records' heads; the channel is left where it was.
-void COUNTENTRYBOUND(int32_t column_count, int32_t value_type, int64_t *bound);
+// Room to create the output with: what the rest of the file can hold, but
+// no more than the capacity and a first allotment; the output grows later.
+int64_t INITIALSLOTS(int64_t capacity, int32_t value_type);
 
-// What READCOLUMNS fills; slots is the room in values and rows.
+// What READCOLUMNS fills; slots is the room in values and rows. When the
+// room runs out below the capacity, grow (if set) is asked for more: it
+// returns 0 with values, rows and slots updated, or 1 without memory.
 struct SparseOutput {
     double *values;
     int64_t *rows;
     int64_t *column_pointers; // column_count + 1 slots
     int64_t slots;
+    int (*grow)(struct SparseOutput *output, int64_t slots, void *context);
+    void *context;
 };
 
 // Decodes into *output; row_count is the matrix's (positive) row count.

@@ -13,7 +13,7 @@ uint32_t word_buffer[WORD_BUFFER_WORDS];
 
 namespace {
 
-constexpr int64_t IO_BUFFER_BYTES = 1 << 20;
+constexpr int64_t IO_BUFFER_BYTES = 1 << 18;
 
 struct FileChannel {
     int fd;
@@ -120,8 +120,9 @@ RecordOutcome stuck()
     return RECORD_DAMAGED;
 }
 
-// One column read; with words = 0 the data words are passed over.
-RecordOutcome column_read(ColumnHead *head, int words)
+} // namespace
+
+RecordOutcome read_column(ColumnHead *head)
 {
     if (!channel.is_open || channel.stuck)
         return RECORD_DAMAGED;
@@ -145,14 +146,12 @@ RecordOutcome column_read(ColumnHead *head, int words)
         outcome = RECORD_OVERSIZED;
     else if (12 + 4 * count > length)
         outcome = RECORD_READ_ERROR;
-    else if (words && count > 0 && take_bytes(word_buffer, 4 * count) != 0)
+    else if (count > 0 && take_bytes(word_buffer, 4 * count) != 0)
         return stuck();
     if (end_record(payload_end, length, outcome) == RECORD_DAMAGED)
         return stuck();
     return outcome;
 }
-
-} // namespace
 
 int open_channel(const char *path)
 {
@@ -181,11 +180,7 @@ int channel_is_open() { return channel.is_open; }
 
 int64_t channel_position() { return channel.position; }
 
-void restore_channel_position(int64_t position)
-{
-    channel.position = position;
-    channel.stuck = 0;
-}
+int64_t channel_remaining() { return channel.is_open ? channel.size - channel.position : 0; }
 
 RecordOutcome read_header(HeaderRecord *header)
 {
@@ -214,6 +209,3 @@ RecordOutcome read_header(HeaderRecord *header)
     return outcome;
 }
 
-RecordOutcome read_column(ColumnHead *head) { return column_read(head, 1); }
-
-RecordOutcome read_column_head(ColumnHead *head) { return column_read(head, 0); }

@@ -30,8 +30,8 @@ int open_channel(const char *path);
 void close_channel();
 int channel_is_open();
 int64_t channel_position();
-// Goes back to a position returned by channel_position in this open.
-void restore_channel_position(int64_t position);
+// Bytes from the position to the end of the file.
+int64_t channel_remaining();
 
 struct HeaderRecord {
     int32_t column_count;
@@ -50,7 +50,5 @@ struct ColumnHead {
 RecordOutcome read_header(HeaderRecord *header);
 // Reads the head and max(word_count, 0) words into the word buffer.
 RecordOutcome read_column(ColumnHead *head);
-// Reads the head only and passes over the words.
-RecordOutcome read_column_head(ColumnHead *head);
 
 #endif

@@ -65,30 +65,41 @@ void check_header(int32_t row_count, int32_t column_count, int32_t value_type)
     }
 }
 
-// Creates the output sized by what the column records can hold, decodes
-// into it and trims it to its entries.
-mxArray *decode_matrix(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector,
-                       mxArray *plhs[])
+// Gives the output room for slots entries when decoding needs more.
+int grow_output(SparseOutput *output, int64_t slots, void *context)
+{
+    auto *matrix = static_cast<mxArray *>(context);
+    int failed = MXRESIZESPARSE730(matrix, slots);
+    output->values = MXGETPR(matrix);
+    output->rows = MXGETIR730(matrix);
+    output->slots = failed ? output->slots : slots;
+    return failed;
+}
+
+// Creates the output with a first allotment of room, decodes into it
+// (growing it as needed, never past the capacity) and trims it to its
+// entries.
+void decode_matrix(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector, mxArray *plhs[])
 {
     int32_t large_flag = static_cast<uint32_t>(row_count) > 65535u ? 1 : 0;
     int32_t rows = row_count < 0 ? -row_count : row_count;
     int64_t capacity = static_cast<int64_t>(rows) * column_count;
     if (capacity > CAPACITY_LIMIT)
         capacity = CAPACITY_LIMIT;
-    int64_t bound = 0;
-    COUNTENTRYBOUND(column_count, value_type, &bound);
-    int64_t slots = bound < capacity ? bound : capacity;
-    plhs[0] = MXCREATESPARSE730(rows, column_count, slots < 1 ? 1 : slots, 0);
-    SparseOutput output = {MXGETPR(plhs[0]), MXGETIR730(plhs[0]), MXGETJC730(plhs[0]), slots};
+    int64_t slots = INITIALSLOTS(capacity, value_type);
+    plhs[0] = MXCREATESPARSE730(rows, column_count, slots, 0);
+    SparseOutput output = {MXGETPR(plhs[0]), MXGETIR730(plhs[0]), MXGETJC730(plhs[0]), slots, grow_output, plhs[0]};
     int32_t decode_status = DECODE_DONE;
     char problem[PROBLEM_LENGTH];
     READCOLUMNS(&output, column_count, capacity, rows, value_type, selector, large_flag, &decode_status, problem);
     if (decode_status == DECODE_CAPACITY)
         MEXERRMSGIDANDTXT("MATLAB:zorvane:TooLarge", "Too many non-zeros in matrix.");
+    if (decode_status == DECODE_NO_MEMORY)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane:OutOfMemory", "Out of memory for the matrix's entries.");
     if (decode_status != DECODE_DONE)
         MEXERRMSGIDANDTXT(BAD_FILE, problem);
-    MXSHRINKSPARSE730(plhs[0], output.column_pointers[column_count]);
-    return plhs[0];
+    // Fails only without memory, and then the output keeps its larger room.
+    (void)MXRESIZESPARSE730(plhs[0], output.column_pointers[column_count]);
 }
 
 } // namespace

@@ -47,7 +47,7 @@ Decoded decode(const Matrix &m, const Bytes &records, bool end_record = true)
     std::vector<double> values(slots, -999.0);
     std::vector<int64_t> rows(slots, -999);
     out.pointers.assign(static_cast<size_t>(m.columns > 0 ? m.columns + 1 : 1), -999);
-    SparseOutput output = {values.data(), rows.data(), out.pointers.data(), m.capacity};
+    SparseOutput output = {values.data(), rows.data(), out.pointers.data(), m.capacity, nullptr, nullptr};
     int32_t large = static_cast<uint32_t>(m.rows) > 65535u ? 1 : 0;
     int32_t row_count = m.rows < 0 ? -m.rows : m.rows;
     char problem[PROBLEM_LENGTH];
@@ -287,18 +287,66 @@ TEST(DamagedColumns, BrokenRecordsAndStringsEndTheCall)
     EXPECT_EQ(decode(large, column(1, 1, singles({2.0f}))).status, DECODE_DONE) << "dense records still decode";
 }
 
-TEST(EntryBound, CountsTheValuesTheRecordsCanHoldAndLeavesTheChannel)
+TEST(Room, OutputsGrowUpToTheCapacityAndStopWithoutMemory)
 {
-    TempFile file(header(3, 9, 1, 2, "M") + column(1, 1, doubles({1, 2, 3})) + column(2, 0, {packed_header(3, 1), 0, 0}) +
-                  column(4, 1, doubles({7})) + column(3, 1, doubles({9})));
+    struct Growth {
+        std::vector<double> values;
+        std::vector<int64_t> rows;
+        int calls = 0;
+        int64_t refuse_above = 1 << 30;
+    };
+    auto grow = [](SparseOutput *out, int64_t slots, void *context) {
+        auto *g = static_cast<Growth *>(context);
+        ++g->calls;
+        if (slots > g->refuse_above)
+            return 1;
+        g->values.resize(static_cast<size_t>(slots));
+        g->rows.resize(static_cast<size_t>(slots));
+        out->values = g->values.data();
+        out->rows = g->rows.data();
+        out->slots = slots;
+        return 0;
+    };
+    TempFile file(header(3, 40, 1, 2, "M") + column(1, 1, doubles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) +
+                  column(2, 0, Words{packed_header(21, 1)} + doubles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) +
+                  column(3, 5, doubles({1})));
+    for (int64_t refuse_above : {int64_t(1) << 30, int64_t(12)}) {
+        ASSERT_EQ(open_channel(file.path.c_str()), 0);
+        HeaderRecord h;
+        ASSERT_EQ(read_header(&h), RECORD_DONE);
+        Growth g;
+        g.refuse_above = refuse_above;
+        g.values.resize(1);
+        g.rows.resize(1);
+        std::vector<int64_t> pointers(4);
+        SparseOutput out = {g.values.data(), g.rows.data(), pointers.data(), 1, grow, &g};
+        int32_t status = -1;
+        char problem[PROBLEM_LENGTH];
+        READCOLUMNS(&out, 3, 120, 40, 2, 0, 0, &status, problem);
+        EXPECT_EQ(channel_is_open(), 0);
+        if (refuse_above > 100) {
+            ASSERT_EQ(status, DECODE_DONE) << problem;
+            EXPECT_EQ(pointers, (std::vector<int64_t>{0, 10, 20, 21}));
+            EXPECT_GE(g.calls, 2);
+            EXPECT_EQ(g.rows[19], 9);
+            EXPECT_EQ(g.rows[20], 4);
+            EXPECT_EQ(g.values[20], 1.0);
+        } else {
+            EXPECT_EQ(status, DECODE_NO_MEMORY);
+        }
+    }
+}
+
+TEST(Room, TheFirstAllotmentIsWhatTheRestOfTheFileCanHold)
+{
+    TempFile file(header(1, 1, 1, 2, "M") + column(1, 1, doubles({1, 2, 3})));
     ASSERT_EQ(open_channel(file.path.c_str()), 0);
     HeaderRecord h;
     ASSERT_EQ(read_header(&h), RECORD_DONE);
-    int64_t bound = -1;
-    COUNTENTRYBOUND(3, 2, &bound);
-    EXPECT_EQ(bound, 3 + 2) << "the end record and what follows are not counted";
-    ColumnHead c;
-    ASSERT_EQ(read_column(&c), RECORD_DONE);
-    EXPECT_EQ(c.column, 1);
+    // 44 bytes remain: 5 doubles or 11 singles at most, within the capacity.
+    EXPECT_EQ(INITIALSLOTS(100, 2), 5);
+    EXPECT_EQ(INITIALSLOTS(100, 1), 11);
+    EXPECT_EQ(INITIALSLOTS(3, 1), 3);
+    EXPECT_EQ(INITIALSLOTS(0, 1), 1);
     close_channel();
 }
