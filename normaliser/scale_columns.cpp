@@ -116,8 +116,14 @@ template <int GROUPS>
 __attribute__((target("avx2"))) void normalise_group_avx2(int64_t m, const double *x, double *y, double *s)
 {
     sum_squares_avx2<GROUPS>(m, x, s);
+    // The square roots and divisions of four columns at once; each is the
+    // correctly rounded IEEE operation, as in scalar code.
+    alignas(32) double factors[4 * GROUPS];
+    for (int g = 0; g < GROUPS; ++g)
+        _mm256_store_pd(factors + 4 * g,
+                        _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_sqrt_pd(_mm256_loadu_pd(s + 4 * g))));
     for (int c = 0; c < 4 * GROUPS; ++c)
-        scale_column_avx2(m, x + c * m, y + c * m, 1.0 / std::sqrt(s[c]));
+        scale_column_avx2(m, x + c * m, y + c * m, factors[c]);
 }
 
 __attribute__((target("avx2"))) void normalise_avx2(int64_t m, int64_t n, const double *x, double *y, double *s)
