@@ -23,9 +23,12 @@ struct FileChannel {
     int64_t position;    // next byte to consume
     int64_t buffer_start;  // file offset of io_buffer[0]
     int64_t buffer_length; // valid bytes in io_buffer
+    uint64_t device;       // identity of the file, to tell it when reopened
+    uint64_t inode;
+    char path[FILE_NAME_LENGTH + 1];
 };
 
-FileChannel channel = {-1, 0, 0, 0, 0, 0, 0};
+FileChannel channel = {};
 unsigned char io_buffer[IO_BUFFER_BYTES];
 
 // Reads exactly count bytes at offset; 0 on success, 1 on a short read or error.
@@ -153,19 +156,35 @@ RecordOutcome read_column(ColumnHead *head)
     return outcome;
 }
 
+// Opens a regular file read-only; -1 on failure. Directories, pipes and
+// devices could fail or block on read.
+int open_regular(const char *path, struct stat *status)
+{
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return -1;
+    if (fstat(fd, status) != 0 || !S_ISREG(status->st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 int open_channel(const char *path)
 {
     close_channel();
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat status;
+    if (strlen(path) > FILE_NAME_LENGTH)
+        return 1;
+    int fd = open_regular(path, &status);
     if (fd < 0)
         return 1;
-    struct stat status;
-    // Only regular files: a directory, pipe or device could fail or block.
-    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(fd);
-        return 1;
-    }
-    channel = FileChannel{fd, 1, 0, static_cast<int64_t>(status.st_size), 0, 0, 0};
+    channel.fd = fd;
+    channel.is_open = 1;
+    channel.size = static_cast<int64_t>(status.st_size);
+    channel.device = static_cast<uint64_t>(status.st_dev);
+    channel.inode = static_cast<uint64_t>(status.st_ino);
+    memcpy(channel.path, path, strlen(path) + 1);
     return 0;
 }
 
@@ -173,7 +192,32 @@ void close_channel()
 {
     if (channel.is_open)
         close(channel.fd);
-    channel = FileChannel{-1, 0, 0, 0, 0, 0, 0};
+    channel = FileChannel{};
+    channel.fd = -1;
+}
+
+void suspend_channel()
+{
+    if (channel.is_open)
+        close(channel.fd);
+    channel.fd = -1;
+    channel.is_open = 0;
+}
+
+int resume_channel()
+{
+    struct stat status;
+    int fd = open_regular(channel.path, &status);
+    if (fd >= 0 && static_cast<uint64_t>(status.st_dev) == channel.device &&
+        static_cast<uint64_t>(status.st_ino) == channel.inode && static_cast<int64_t>(status.st_size) == channel.size) {
+        channel.fd = fd;
+        channel.is_open = 1;
+        return 0;
+    }
+    if (fd >= 0)
+        close(fd);
+    close_channel();
+    return 1;
 }
 
 int channel_is_open() { return channel.is_open; }

@@ -29,6 +29,12 @@ extern uint32_t word_buffer[WORD_BUFFER_WORDS];
 int open_channel(const char *path);
 void close_channel();
 int channel_is_open();
+// Closes the file but keeps the place, so that the host may end the call
+// (when it cannot create the output) without leaving a file open.
+void suspend_channel();
+// Reopens the suspended file at its place; 0 when it is still the same
+// file, 1 otherwise (the channel then stays closed).
+int resume_channel();
 int64_t channel_position();
 // Bytes from the position to the end of the file.
 int64_t channel_remaining();

@@ -87,7 +87,10 @@ void decode_matrix(int32_t row_count, int32_t column_count, int32_t value_type, 
     if (capacity > CAPACITY_LIMIT)
         capacity = CAPACITY_LIMIT;
     int64_t slots = INITIALSLOTS(capacity, value_type);
+    suspend_channel();
     plhs[0] = MXCREATESPARSE730(rows, column_count, slots, 0);
+    if (resume_channel() != 0)
+        MEXERRMSGIDANDTXT(BAD_FILE, "Damaged file: the file changed while it was read.");
     SparseOutput output = {MXGETPR(plhs[0]), MXGETIR730(plhs[0]), MXGETJC730(plhs[0]), slots, grow_output, plhs[0]};
     int32_t decode_status = DECODE_DONE;
     char problem[PROBLEM_LENGTH];

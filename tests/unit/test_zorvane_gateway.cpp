@@ -239,3 +239,21 @@ TEST(ZorvaneGateway, NoDescriptorOrArrayIsLeftAfterThousandsOfFailingCalls)
     EXPECT_EQ(open_descriptors(), descriptors);
     EXPECT_EQ(standin_live_arrays(), arrays);
 }
+
+TEST(ZorvaneGateway, AHostThatCannotCreateTheOutputLeavesNoFileOpen)
+{
+    // Found by fuzzing: the host's own error ended the call between locating and decoding.
+    TempFile file(header(200000000, 3, 1, 2, "K"));
+    int descriptors = open_descriptors();
+    standin_set_allocation_limit(size_t(1) << 24);
+    CallResult r;
+    call(&r, file.path, "K", number(0));
+    standin_set_allocation_limit(size_t(1) << 34);
+    EXPECT_EQ(r.identifier, "MATLAB:nomem");
+    EXPECT_EQ(open_descriptors(), descriptors);
+    CallResult again;
+    TempFile small(header(1, 1, 1, 2, "K") + column(1, 1, doubles({2.0})));
+    call(&again, small.path, "K", number(0));
+    ASSERT_FALSE(again.failed) << again.message;
+    EXPECT_EQ(mxGetPr(again.outputs[0])[0], 2.0);
+}

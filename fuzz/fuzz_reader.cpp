@@ -1,0 +1,124 @@
+// libFuzzer target: one zorvane call through the stand-in host on arbitrary
+// file bytes. Byte 0 picks the selector, byte 1 the wanted name; the rest
+// is the file. After every call the file channel must be closed, nothing
+// may be left allocated, a returned matrix must be valid compressed sparse
+// columns, and an error must be one of the documented ones.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "reader.h"
+#include "standin.h"
+
+extern "C" void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]);
+
+namespace {
+
+const char *const NAMES[] = {"XXXXXXXX", "KAA", "M", "A"};
+const double SELECTORS[] = {0, 1, 2, -1, NAN, 1e10, -0.5, 3.7};
+
+const char *const DOCUMENTED_IDENTIFIERS[] = {
+    "MATLAB:zorvane:BadFile", "MATLAB:zorvane:TooLarge", "MATLAB:zorvane:Complex",
+    "MATLAB:zorvane:OutOfMemory", "MATLAB:nomem"};
+const char *const DOCUMENTED_MESSAGES[] = {"zorvane: Could not open file", "zorvane: Matrix could not be found."};
+
+[[noreturn]] void finding(const char *what, const char *detail)
+{
+    fprintf(stderr, "finding: %s (%s)\n", what, detail);
+    abort();
+}
+
+void check_error(const standin_error &error)
+{
+    if (error.identifier[0] == '\0') {
+        for (const char *message : DOCUMENTED_MESSAGES)
+            if (strcmp(error.message, message) == 0)
+                return;
+        finding("undocumented error message", error.message);
+    }
+    for (const char *identifier : DOCUMENTED_IDENTIFIERS)
+        if (strcmp(error.identifier, identifier) == 0) {
+            if (strcmp(identifier, "MATLAB:zorvane:BadFile") == 0 &&
+                strncmp(error.message, "Damaged file: ", 14) != 0 && strncmp(error.message, "Unsupported file: ", 18) != 0)
+                finding("BadFile without its prefix", error.message);
+            return;
+        }
+    finding("undocumented error identifier", error.identifier);
+}
+
+void check_sparse(const mxArray *a)
+{
+    if (a == nullptr || !mxIsSparse(a) || !mxIsDouble(a) || mxIsComplex(a))
+        finding("result is not a real sparse double matrix", "");
+    size_t m = mxGetM(a), n = mxGetN(a);
+    const mwIndex *jc = mxGetJc(a);
+    const mwIndex *ir = mxGetIr(a);
+    mwSize nzmax = mxGetNzmax(a);
+    if (jc[0] != 0)
+        finding("first column pointer is not 0", "");
+    for (size_t c = 0; c < n; ++c) {
+        if (jc[c + 1] < jc[c])
+            finding("column pointers decrease", "");
+        for (mwIndex e = jc[c]; e < jc[c + 1]; ++e) {
+            if (ir[e] < 0 || static_cast<size_t>(ir[e]) >= m)
+                finding("row index out of range", "");
+            if (e > jc[c] && ir[e] <= ir[e - 1])
+                finding("rows not strictly increasing", "");
+        }
+    }
+    if (jc[n] > nzmax || nzmax != (jc[n] > 1 ? jc[n] : 1))
+        finding("stored entries and room disagree", "");
+}
+
+std::string file_path()
+{
+    static std::string path;
+    if (path.empty())
+        path = "/tmp/fuzz_reader_" + std::to_string(getpid()) + ".op4";
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    standin_set_allocation_limit(size_t(1) << 27);
+    standin_set_print_sink([](const char *, void *) {}, nullptr);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    std::string path = file_path();
+    FILE *f = fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return 0;
+    fwrite(data + 2, 1, size - 2, f);
+    fclose(f);
+
+    long arrays = standin_live_arrays();
+    const mxArray *inputs[3] = {standin_create_string(path.c_str()),
+                                standin_create_string(NAMES[data[1] % 4]),
+                                standin_create_scalar(SELECTORS[data[0] % 8])};
+    mxArray *output = nullptr;
+    standin_error error;
+    int failed = standin_call(mexFunction, 1, &output, 3, inputs, &error);
+    if (channel_is_open())
+        finding("file channel left open", "");
+    if (failed)
+        check_error(error);
+    else
+        check_sparse(output);
+    standin_destroy(output);
+    for (const mxArray *input : inputs)
+        standin_destroy(const_cast<mxArray *>(input));
+    if (standin_live_arrays() != arrays)
+        finding("arrays left allocated", "");
+    return 0;
+}

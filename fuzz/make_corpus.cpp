@@ -1,0 +1,54 @@
+// Writes the fuzzers' seed corpus: small valid files of every encoding and
+// layout, each behind the reader fuzzer's two control bytes.
+//   make_corpus DIR
+#include <cstdio>
+#include <string>
+
+#include "op4_writer.h"
+
+using namespace op4;
+
+namespace {
+
+int seed(const std::string &dir, const std::string &name, unsigned char selector, unsigned char wanted,
+         const Bytes &file)
+{
+    FILE *f = fopen((dir + "/" + name).c_str(), "wb");
+    if (f == nullptr)
+        return 1;
+    fputc(selector, f);
+    fputc(wanted, f);
+    fwrite(file.data(), 1, file.size(), f);
+    return fclose(f) != 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 2)
+        return 2;
+    std::string dir = argv[1];
+    const unsigned char KAA = 1, M = 2, LIST = 0;
+    Bytes dense_single = header(3, 3, 1, 1, "KAA") + column(1, 1, singles({1.5f, 0.0f, -2.5f})) +
+                         column(3, 2, singles({4, 5})) + column(4, 1, singles({0}));
+    Bytes dense_double = header(2, 4, 2, 2, "KAA") + column(1, 2, doubles({1.0, -2.5})) +
+                         column(2, 1, doubles({3, 0, 1e-40, 7}));
+    Bytes packed_single = header(2, 9, 1, 1, "M") + column(2, 0, Words{packed_header(3, 1)} + singles({1.5f, 2}) +
+                                                                   Words{packed_header(2, 4)} + singles({3})) +
+                          column(3, 1, {});
+    Bytes packed_double = header(5, 10, 1, 2, "M") + column(1, 0, Words{packed_header(5, 1)} + doubles({0, 4.5})) +
+                          column(5, 0, Words{packed_header(7, 3)} + doubles({1, 2, 3})) + column(6, 1, {});
+    Bytes large_double = header(2, -70000, 1, 2, "A") +
+                         column(1, 0, Words{5, 69999} + doubles({1.0, 2.0}) + Words{1, 7}) +
+                         column(2, 0, Words{3, 2} + doubles({4.0})) + column(3, 1, {});
+    int failed = 0;
+    failed |= seed(dir, "dense_single", 0, KAA, dense_single);
+    failed |= seed(dir, "dense_double_upper", 1, KAA, dense_double);
+    failed |= seed(dir, "packed_single_lower", 3, M, packed_single);
+    failed |= seed(dir, "packed_double", 2, M, packed_double);
+    failed |= seed(dir, "large_double", 0, 3, large_double);
+    failed |= seed(dir, "list_all", 0, LIST, dense_single + packed_double + large_double);
+    failed |= seed(dir, "second_of_two", 0, M, dense_double + packed_double + packed_single);
+    return failed;
+}
