@@ -1,5 +1,5 @@
 ## bytes = op4_record (payload): one record, its payload between two
-## copies of its length. Part of the tests' own matrix file writer.
+## copies of its length; the tests' own matrix file writer.
 function bytes = op4_record (payload)
   payload = uint8 (payload(:)');
   n = typecast (int32 (numel (payload)), "uint8");

@@ -167,17 +167,17 @@ function bytes = band_file (n, name, encoding)
   else
     heads = 15 * 65536 + middle - 3;
   endif
-  parts = {};
+  pieces = {};
   for c = [1:3, n-2:n]
     r = rows(cols == c);
     w = op4_words (vals(cols == c), "double");
     if (strcmp (encoding, "large"))
-      parts{end+1} = op4_column (c, 0, [uint32([numel(w)+1, r(1)]), w]);
+      pieces{end+1} = op4_column (c, 0, [uint32([numel(w)+1, r(1)]), w]);
     else
-      parts{end+1} = op4_column (c, 0, [uint32((numel (w) + 1) * 65536 + r(1)), w]);
+      pieces{end+1} = op4_column (c, 0, [uint32((numel (w) + 1) * 65536 + r(1)), w]);
     endif
   endfor
-  bytes = [bytes, parts{1:3}, op4_uniform_columns(middle, zeros (size (middle)), heads, data), parts{4:6}];
+  bytes = [bytes, pieces{1:3}, op4_uniform_columns(middle, zeros (size (middle)), heads, data), pieces{4:6}];
 endfunction
 
 function check_realistic (dir)
