@@ -8,24 +8,11 @@
 #include <cstring>
 #include <vector>
 
+#include "reference_scale.h"
 #include "scale_columns.h"
 
 namespace {
 
-void reference(int32_t m, int32_t n, const double *x, double *y, double *s)
-{
-    for (int64_t j = 0; j < n; ++j) {
-        double sum = 0.0;
-        for (int64_t i = 0; i < m; ++i) {
-            volatile double square = x[i + j * m] * x[i + j * m];
-            sum = sum + square;
-        }
-        s[j] = sum;
-        double r = 1.0 / std::sqrt(sum);
-        for (int64_t i = 0; i < m; ++i)
-            y[i + j * m] = x[i + j * m] * r;
-    }
-}
 
 bool same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -52,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     std::vector<double> y(count), s(static_cast<size_t>(n)), y_ref(count), s_ref(static_cast<size_t>(n));
-    reference(m, n, x.data(), y_ref.data(), s_ref.data());
+    reference_scale(m, n, x.data(), y_ref.data(), s_ref.data());
     for (auto kernel : {SCALECOLUMNS, scale_columns_portable}) {
         kernel(m, n, x.data(), y.data(), s.data());
         for (size_t k = 0; k < count; ++k)

@@ -142,15 +142,8 @@ __attribute__((target("avx2"))) void normalise_avx2(int64_t m, int64_t n, const 
 
 void SCALECOLUMNS(int32_t m, int32_t n, const double *x, double *y, double *s)
 {
-    if (n <= 0)
-        return;
-    if (m <= 0) {
-        for (int32_t j = 0; j < n; ++j)
-            s[j] = 0.0;
-        return;
-    }
 #ifdef NORMALISER_AVX2
-    if (__builtin_cpu_supports("avx2")) {
+    if (m > 0 && n > 0 && __builtin_cpu_supports("avx2")) {
         normalise_avx2(m, n, x, y, s);
         return;
     }
@@ -163,6 +156,7 @@ void scale_columns_portable(int32_t m, int32_t n, const double *x, double *y, do
     if (n <= 0)
         return;
     if (m <= 0) {
+        // Empty columns: nothing to read or scale, and their sums are +0.
         for (int32_t j = 0; j < n; ++j)
             s[j] = 0.0;
         return;

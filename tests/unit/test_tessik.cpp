@@ -10,27 +10,13 @@
 #include <gtest/gtest.h>
 
 #include "plugin.h"
+#include "reference_scale.h"
 #include "scale_columns.h"
 
 namespace {
 
 const double INF = std::numeric_limits<double>::infinity();
 
-// The plain loop: one accumulator per column, rows in increasing order.
-void reference(int32_t m, int32_t n, const double *x, double *y, double *s)
-{
-    for (int64_t j = 0; j < n; ++j) {
-        double sum = 0.0;
-        for (int64_t i = 0; i < m; ++i) {
-            volatile double square = x[i + j * m] * x[i + j * m];
-            sum = sum + square;
-        }
-        s[j] = m > 0 ? sum : 0.0;
-        double r = 1.0 / std::sqrt(sum);
-        for (int64_t i = 0; i < m; ++i)
-            y[i + j * m] = x[i + j * m] * r;
-    }
-}
 
 bool same_bits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -63,7 +49,7 @@ TEST(ScaleColumns, MatchesTheReferenceBitForBitOnAwkwardShapesAndValues)
         for (double &v : x)
             v = random() % 7 == 0 ? specials[random() % 9] : uniform(random) * std::pow(10.0, double(random() % 9) - 4);
         std::vector<double> y(x.size()), s(static_cast<size_t>(n)), y_ref(x.size()), s_ref(static_cast<size_t>(n));
-        reference(m, n, x.data(), y_ref.data(), s_ref.data());
+        reference_scale(m, n, x.data(), y_ref.data(), s_ref.data());
         for (auto kernel : {SCALECOLUMNS, scale_columns_portable}) {
             std::fill(y.begin(), y.end(), -1.0);
             kernel(m, n, x.data(), y.data(), s.data());
