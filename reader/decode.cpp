@@ -100,8 +100,7 @@ void begin_run(Decoder *d, int64_t first, int64_t count)
     d->run_is_safe = count <= 0 || (first >= 1 && first + count - 1 <= d->row_count &&
                                     (d->entry_count == d->column_start || first > d->last_row) &&
                                     count <= d->capacity - d->entry_count && ensure_room(d, count) == 0);
-    if (d->status == DECODE_NO_MEMORY)
-        d->run_is_safe = 0;
+    d->status = DECODE_DONE; // a growth that failed here is tried again entry by entry
 }
 
 // Stores one entry; nonzero when decoding must stop.
