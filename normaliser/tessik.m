@@ -1,4 +1,3 @@
-## -*- texinfo -*-
 ## [Y, S] = tessik (X)
 ##
 ## Scale every column of the real double matrix X to unit Euclidean length.

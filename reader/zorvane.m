@@ -1,4 +1,3 @@
-## -*- texinfo -*-
 ## A = zorvane (FILE, NAME, SELECTOR)
 ##
 ## Read the matrix NAME from the OUTPUT4 matrix file FILE and return it as a
