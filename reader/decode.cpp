@@ -268,6 +268,16 @@ int decode_records(Decoder *d, int32_t column_count, int32_t value_type, int32_t
 
 } // namespace
 
+void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_flag, int32_t *rows,
+                     int64_t *capacity)
+{
+    *large_flag = static_cast<uint32_t>(row_count) > 65535u ? 1 : 0;
+    *rows = row_count < 0 ? -row_count : row_count;
+    *capacity = static_cast<int64_t>(*rows) * column_count;
+    if (*capacity > CAPACITY_LIMIT)
+        *capacity = CAPACITY_LIMIT;
+}
+
 int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
 {
     int64_t slots = channel_remaining() / (value_type == 2 ? 8 : 4);

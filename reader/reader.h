@@ -21,6 +21,13 @@ void LOCATEMATRIX(const char file_name_field[FILE_NAME_LENGTH], const char wante
                   double third_input, int32_t *selector, int32_t *row_count, int32_t *column_count,
                   int32_t *value_type, int32_t *locate_status);
 
+// The output's sizes from a located header: the large flag (row_count
+// above 65535 as an unsigned number), the row count's absolute value and
+// the capacity rows x columns, lowered to CAPACITY_LIMIT. The header has
+// been checked: row_count is not INT32_MIN and column_count is not negative.
+void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_flag, int32_t *rows,
+                     int64_t *capacity);
+
 // Room to create the output with: what the rest of the file can hold, but
 // no more than the capacity and a first allotment; the output grows later.
 int64_t INITIALSLOTS(int64_t capacity, int32_t value_type);

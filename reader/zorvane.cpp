@@ -81,11 +81,9 @@ int grow_output(SparseOutput *output, int64_t slots, void *context)
 // entries.
 void decode_matrix(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector, mxArray *plhs[])
 {
-    int32_t large_flag = static_cast<uint32_t>(row_count) > 65535u ? 1 : 0;
-    int32_t rows = row_count < 0 ? -row_count : row_count;
-    int64_t capacity = static_cast<int64_t>(rows) * column_count;
-    if (capacity > CAPACITY_LIMIT)
-        capacity = CAPACITY_LIMIT;
+    int32_t large_flag = 0, rows = 0;
+    int64_t capacity = 0;
+    SIZESFROMHEADER(row_count, column_count, &large_flag, &rows, &capacity);
     int64_t slots = INITIALSLOTS(capacity, value_type);
     suspend_channel();
     plhs[0] = MXCREATESPARSE730(rows, column_count, slots, 0);

@@ -350,3 +350,22 @@ TEST(Room, TheFirstAllotmentIsWhatTheRestOfTheFileCanHold)
     EXPECT_EQ(INITIALSLOTS(0, 1), 1);
     close_channel();
 }
+
+TEST(Sizes, LargeFlagRowsAndCapacityFromTheHeader)
+{
+    const struct {
+        int32_t row_count, column_count, large, rows;
+        int64_t capacity;
+    } cases[] = {{-5, 3, 1, 5, 15},          {65535, 2, 0, 65535, 131070},     {65536, 2, 1, 65536, 131072},
+                 {-65536, 1, 1, 65536, 65536}, {20000, 20000, 0, 20000, 100000000}, {10000, 10001, 0, 10000, 100000000},
+                 {10000, 10000, 0, 10000, 100000000}, {9999, 10000, 0, 9999, 99990000}, {INT32_MAX, INT32_MAX, 1, INT32_MAX, 100000000},
+                 {0, 7, 0, 0, 0}};
+    for (const auto &c : cases) {
+        int32_t large = -1, rows = -1;
+        int64_t capacity = -1;
+        SIZESFROMHEADER(c.row_count, c.column_count, &large, &rows, &capacity);
+        EXPECT_EQ(large, c.large) << c.row_count;
+        EXPECT_EQ(rows, c.rows) << c.row_count;
+        EXPECT_EQ(capacity, c.capacity) << c.row_count << " x " << c.column_count;
+    }
+}
