@@ -88,6 +88,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     standin_set_allocation_limit(size_t(1) << 27);
     standin_set_print_sink([](const char *, void *) {}, nullptr);
+    atexit([] { unlink(file_path().c_str()); });
     return 0;
 }
 
