@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 #include <unistd.h>
 
 #include "reader.h"
@@ -74,11 +73,13 @@ void check_sparse(const mxArray *a)
         finding("stored entries and room disagree", "");
 }
 
-std::string file_path()
+// The scratch file's name; a plain array, so that it outlives the exit
+// handler that removes the file.
+const char *file_path()
 {
-    static std::string path;
-    if (path.empty())
-        path = "/tmp/fuzz_reader_" + std::to_string(getpid()) + ".op4";
+    static char path[64];
+    if (path[0] == '\0')
+        snprintf(path, sizeof path, "/tmp/fuzz_reader_%d.op4", static_cast<int>(getpid()));
     return path;
 }
 
@@ -88,7 +89,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     standin_set_allocation_limit(size_t(1) << 27);
     standin_set_print_sink([](const char *, void *) {}, nullptr);
-    atexit([] { unlink(file_path().c_str()); });
+    atexit([] { unlink(file_path()); });
     return 0;
 }
 
@@ -96,15 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    std::string path = file_path();
-    FILE *f = fopen(path.c_str(), "wb");
+    const char *path = file_path();
+    FILE *f = fopen(path, "wb");
     if (f == nullptr)
         return 0;
     fwrite(data + 2, 1, size - 2, f);
     fclose(f);
 
     long arrays = standin_live_arrays();
-    const mxArray *inputs[3] = {standin_create_string(path.c_str()),
+    const mxArray *inputs[3] = {standin_create_string(path),
                                 standin_create_string(NAMES[data[1] % 4]),
                                 standin_create_scalar(SELECTORS[data[0] % 8])};
     mxArray *output = nullptr;
