@@ -53,7 +53,6 @@ inline double *MXGETPR(const mxArray *a) { return mxGetPr(a); }
 inline void *MXGETDATA(const mxArray *a) { return mxGetData(a); }
 inline int64_t *MXGETIR730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetIr(a)); }
 inline int64_t *MXGETJC730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetJc(a)); }
-inline int64_t MXGETNZMAX730(const mxArray *a) { return static_cast<int64_t>(mxGetNzmax(a)); }
 
 inline mxArray *MXCREATESPARSE730(int64_t m, int64_t n, int64_t nzmax, int complexity)
 {

@@ -222,8 +222,6 @@ int resume_channel()
 
 int channel_is_open() { return channel.is_open; }
 
-int64_t channel_position() { return channel.position; }
-
 int64_t channel_remaining() { return channel.is_open ? channel.size - channel.position : 0; }
 
 RecordOutcome read_header(HeaderRecord *header)

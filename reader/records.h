@@ -35,7 +35,6 @@ void suspend_channel();
 // Reopens the suspended file at its place; 0 when it is still the same
 // file, 1 otherwise (the channel then stays closed).
 int resume_channel();
-int64_t channel_position();
 // Bytes from the position to the end of the file.
 int64_t channel_remaining();
 

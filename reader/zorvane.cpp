@@ -2,7 +2,6 @@
 // real sparse matrix. The gateway checks, locates, sizes, decodes; it is the
 // only place that raises host errors.
 #include <cstdio>
-#include <cstdlib>
 
 #include "convert.h"
 #include "host.h"
