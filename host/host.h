@@ -34,22 +34,25 @@ inline int32_t MXGETM700(const mxArray *a) { return static_cast<int32_t>(mxGetM(
 inline int32_t MXGETN700(const mxArray *a) { return static_cast<int32_t>(mxGetN(a)); }
 
 // Copies the text into a blank-filled field of exactly field_length bytes
-// (no terminator). The host's own call writes a terminated string, so it
-// goes through a local buffer. Returns 0 on success, nonzero on failure.
+// (no terminator), all of it: a NUL byte is copied like any other, so it
+// can never cut a name short. The host's own call writes a terminated
+// string, so it goes through a local buffer. Returns 0 on success, nonzero
+// on failure.
 inline int MXGETSTRING730(const mxArray *a, char *field, int64_t field_length)
 {
     char text[256];
     if (field_length < 0 || field_length >= static_cast<int64_t>(sizeof text))
         return 1;
-    if (mxGetString(a, text, static_cast<mwSize>(field_length + 1)) != 0)
+    size_t count = mxGetM(a) * mxGetN(a);
+    if (count > static_cast<size_t>(field_length) || mxGetString(a, text, static_cast<mwSize>(field_length + 1)) != 0)
         return 1;
-    size_t used = strnlen(text, static_cast<size_t>(field_length));
-    memcpy(field, text, used);
-    memset(field + used, ' ', static_cast<size_t>(field_length) - used);
+    memcpy(field, text, count);
+    memset(field + count, ' ', static_cast<size_t>(field_length) - count);
     return 0;
 }
 
 inline double *MXGETPR(const mxArray *a) { return mxGetPr(a); }
+inline double *MXGETPI(const mxArray *a) { return mxGetPi(a); }
 inline void *MXGETDATA(const mxArray *a) { return mxGetData(a); }
 inline int64_t *MXGETIR730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetIr(a)); }
 inline int64_t *MXGETJC730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetJc(a)); }
@@ -66,26 +69,41 @@ inline mxArray *MXCREATEDOUBLEMATRIX700(int32_t m, int32_t n, int complexity)
                                 complexity ? mxCOMPLEX : mxREAL);
 }
 
-// Gives a sparse matrix's value and row-index arrays room for exactly
-// nzmax entries (at least 1), keeping the entries they hold; the host
-// moves rather than copies where it can. Returns 0 on success, 1 when the
-// host has no memory for it (the matrix then keeps what room it had).
+// Gives a sparse matrix's value, imaginary and row-index arrays room for
+// exactly nzmax entries (at least 1), keeping the entries they hold; the
+// host moves rather than copies where it can. Returns 0 on success, 1 when
+// the host has no memory for it. The matrix stays valid whatever fails:
+// nzmax is lowered before any array shrinks and raised only after all grew.
 inline int MXRESIZESPARSE730(mxArray *a, int64_t nzmax)
 {
     if (nzmax < 1)
         nzmax = 1;
     size_t count = static_cast<size_t>(nzmax);
+    int shrinking = nzmax < static_cast<int64_t>(mxGetNzmax(a));
+    if (shrinking)
+        mxSetNzmax(a, static_cast<mwSize>(nzmax));
     void *values = mxRealloc(mxGetPr(a), count * sizeof(double));
     if (values == nullptr)
         return 1;
     mxSetPr(a, static_cast<double *>(values));
+    if (mxGetPi(a) != nullptr) {
+        void *imag = mxRealloc(mxGetPi(a), count * sizeof(double));
+        if (imag == nullptr)
+            return 1;
+        mxSetPi(a, static_cast<double *>(imag));
+    }
     void *rows = mxRealloc(mxGetIr(a), count * sizeof(mwIndex));
     if (rows == nullptr)
         return 1;
     mxSetIr(a, static_cast<mwIndex *>(rows));
-    mxSetNzmax(a, static_cast<mwSize>(nzmax));
+    if (!shrinking)
+        mxSetNzmax(a, static_cast<mwSize>(nzmax));
     return 0;
 }
+
+// Memory of the call's own, which the host frees when the call ends.
+inline void *MXREALLOC(void *p, size_t bytes) { return mxRealloc(p, bytes); }
+inline void MXFREE(void *p) { mxFree(p); }
 
 [[noreturn]] inline void MEXERRMSGIDANDTXT(const char *identifier, const char *message)
 {

@@ -1,23 +1,36 @@
-// Column decoding: dense, packed-string and large-matrix encodings in the
-// single and double layouts, into compressed sparse columns.
+// Column decoding: dense, packed-string (by either string rule) and
+// large-matrix encodings, real or complex, single or double precision,
+// into compressed sparse columns.
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
+#include "memory.h"
 #include "reader.h"
+
+#ifndef ZORVANE_FIRST_ALLOTMENT
+#define ZORVANE_FIRST_ALLOTMENT (int64_t(1) << 22)
+#endif
 
 namespace {
 
-constexpr float SINGLE_THRESHOLD = 1e-32f;
+constexpr double SINGLE_THRESHOLD = static_cast<double>(1e-32f);
 constexpr double DOUBLE_THRESHOLD = 1e-32;
-constexpr int64_t FIRST_ALLOTMENT = int64_t(1) << 22;
+constexpr int64_t FIRST_ALLOTMENT = ZORVANE_FIRST_ALLOTMENT;
+constexpr int64_t MEGABYTE = 1 << 20;
+
+// How a matrix's string records give their strings' lengths.
+enum StringRule { RULE_UNDECIDED, RULE_WORDS, RULE_VALUE_COUNT };
 
 // Working state of one READCOLUMNS call.
 struct Decoder {
     SparseOutput *output;
     int64_t capacity;
     int64_t row_count;
+    int64_t column_count;
     int32_t selector;
+    ValueLayout layout;
     int64_t entry_count;
     int64_t column_start; // first entry of the column started last
     int64_t last_row;     // row stored last in that column
@@ -26,68 +39,85 @@ struct Decoder {
     char *problem;
     int run_is_safe;      // no value of the current run can fail a check
     int64_t file_limit;   // entries the rest of the file could hold at most
+    StringRule rule;
+    RecordView view;
 };
 
-// Word k of the record, k from 1.
-int32_t word_int(int64_t k) { return static_cast<int32_t>(word_buffer[k - 1]); }
-
-float word_single(int64_t k)
+__attribute__((format(printf, 2, 3))) int fail(Decoder *d, const char *format, ...)
 {
-    float value;
-    memcpy(&value, &word_buffer[k - 1], sizeof value);
-    return value;
-}
-
-// Low half in word k, high half in word k + 1.
-double word_double(int64_t k)
-{
-    uint64_t bits = static_cast<uint64_t>(word_buffer[k]) << 32 | word_buffer[k - 1];
-    double value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
-}
-
-int fail(Decoder *d, const char *what, int64_t detail)
-{
-    snprintf(d->problem, PROBLEM_LENGTH, what, static_cast<long long>(detail), d->column);
+    va_list args;
+    va_start(args, format);
+    vsnprintf(d->problem, PROBLEM_LENGTH, format, args);
+    va_end(args);
     d->status = DECODE_DAMAGED;
     return 1;
 }
 
-// Makes room for count more entries, growing the output up to the
-// capacity and what the rest of the file can hold; 0 when there is room.
-int ensure_room(Decoder *d, int64_t count)
+int no_memory(Decoder *d, int64_t needed, int64_t available)
+{
+    snprintf(d->problem, PROBLEM_LENGTH, "Out of memory: the matrix needs %lld MB, the process can get %lld MB.",
+             static_cast<long long>(needed / MEGABYTE), static_cast<long long>(available / MEGABYTE));
+    d->status = DECODE_NO_MEMORY;
+    return 1;
+}
+
+// Grows the output to slots entries when the process can hold it; 0 on success.
+int grow_to(Decoder *d, int64_t slots)
 {
     SparseOutput *out = d->output;
-    if (count <= out->slots - d->entry_count)
-        return 0;
-    int64_t limit = d->capacity < d->file_limit ? d->capacity : d->file_limit;
-    int64_t wanted = out->slots > limit / 2 ? limit : 2 * out->slots;
-    if (wanted < d->entry_count + count)
-        wanted = d->entry_count + count;
-    if (wanted > limit || out->grow == nullptr)
-        return 1;
-    if (out->grow(out, wanted, out->context) != 0) {
+    int complex_values = out->imag != nullptr;
+    int64_t needed = output_bytes(d->column_count, slots, complex_values);
+    int64_t available = memory_available();
+    if (!memory_fits(needed, output_bytes(d->column_count, out->slots, complex_values) / 2, available))
+        return no_memory(d, needed, available);
+    if (out->grow(out, slots, out->context) != 0) {
+        snprintf(d->problem, PROBLEM_LENGTH, "Out of memory for the matrix's entries.");
         d->status = DECODE_NO_MEMORY;
         return 1;
     }
     return 0;
 }
 
+// Makes room for count more entries, growing the output up to the
+// capacity and what the rest of the file can hold; 0 when there is room.
+// When doubling does not fit in memory, the least growth is tried.
+int ensure_room(Decoder *d, int64_t count)
+{
+    SparseOutput *out = d->output;
+    if (count <= out->slots - d->entry_count)
+        return 0;
+    int64_t limit = d->capacity < d->file_limit ? d->capacity : d->file_limit;
+    int64_t least = d->entry_count + count;
+    int64_t wanted = out->slots > limit / 2 ? limit : 2 * out->slots;
+    if (wanted < least)
+        wanted = least;
+    if (wanted > limit || out->grow == nullptr)
+        return 1;
+    if (grow_to(d, wanted) == 0)
+        return 0;
+    int64_t modest = out->slots + out->slots / 8 > least ? out->slots + out->slots / 8 : least;
+    if (modest >= wanted || modest > limit)
+        return 1;
+    return grow_to(d, modest);
+}
+
 // Checks one entry before it is stored; nonzero when decoding must stop.
 int check_entry(Decoder *d, int64_t row)
 {
     if (row < 1 || row > d->row_count)
-        return fail(d, "Damaged file: row %lld of column %d lies outside the matrix.", row);
+        return fail(d, "Damaged file: row %lld of column %d lies outside the matrix.", static_cast<long long>(row),
+                    d->column);
     if (d->entry_count > d->column_start && row <= d->last_row)
-        return fail(d, "Damaged file: row %lld of column %d is not greater than the row stored before it.", row);
+        return fail(d, "Damaged file: row %lld of column %d is not greater than the row stored before it.",
+                    static_cast<long long>(row), d->column);
     if (d->entry_count >= d->capacity) {
         d->status = DECODE_CAPACITY;
         return 1;
     }
     if (ensure_room(d, 1) != 0) {
         if (d->status != DECODE_NO_MEMORY)
-            fail(d, "Damaged file: more entries than the file can hold (%lld, column %d).", d->entry_count);
+            fail(d, "Damaged file: more entries than the file can hold (%lld, column %d).",
+                 static_cast<long long>(d->entry_count), d->column);
         return 1;
     }
     return 0;
@@ -104,20 +134,56 @@ void begin_run(Decoder *d, int64_t first, int64_t count)
 }
 
 // Stores one entry; nonzero when decoding must stop.
-inline int store(Decoder *d, int64_t row, double value)
+inline int store(Decoder *d, int64_t row, double real, double imaginary)
 {
     if (!d->run_is_safe && check_entry(d, row) != 0)
         return 1;
     d->output->rows[d->entry_count] = row - 1;
-    d->output->values[d->entry_count] = value;
+    d->output->values[d->entry_count] = real;
+    if (d->output->imag != nullptr)
+        d->output->imag[d->entry_count] = imaginary;
     ++d->entry_count;
     d->last_row = row;
     return 0;
 }
 
+// What a layout's values are made of.
+constexpr int64_t value_words(ValueLayout layout)
+{
+    return layout == LAYOUT_SINGLE ? 1 : layout == LAYOUT_COMPLEX_DOUBLE ? 4 : 2;
+}
+constexpr bool is_double(ValueLayout layout) { return layout == LAYOUT_DOUBLE || layout == LAYOUT_COMPLEX_DOUBLE; }
+constexpr bool is_complex(ValueLayout layout) { return layout == LAYOUT_COMPLEX_SINGLE || layout == LAYOUT_COMPLEX_DOUBLE; }
+
+// The value whose first word is word k.
+template <ValueLayout L> inline void take_value(const RecordView *view, int64_t k, double *real, double *imaginary)
+{
+    if (L == LAYOUT_SINGLE) {
+        *real = view_single(view, k);
+        *imaginary = 0.0;
+    } else if (L == LAYOUT_DOUBLE) {
+        *real = view_double(view, k);
+        *imaginary = 0.0;
+    } else if (L == LAYOUT_COMPLEX_SINGLE) {
+        *real = view_single(view, k);
+        *imaginary = view_single(view, k + 1);
+    } else {
+        *real = view_double(view, k);
+        *imaginary = view_double(view, k + 2);
+    }
+}
+
+// The drop threshold in the values' own precision; a complex value passes
+// when either part does. NaN never passes.
+template <ValueLayout L> inline bool passes_threshold(double real, double imaginary)
+{
+    constexpr double threshold = is_double(L) ? DOUBLE_THRESHOLD : SINGLE_THRESHOLD;
+    return std::fabs(real) > threshold || (is_complex(L) && std::fabs(imaginary) > threshold);
+}
+
 int upper_kept(const Decoder *d, int64_t row) { return row <= d->column; }
 
-// The three-way rule of the double-layout string paths.
+// The three-way rule of the double-precision and large-matrix string paths.
 int three_way_kept(const Decoder *d, int64_t row)
 {
     if (d->selector > 0)
@@ -127,79 +193,160 @@ int three_way_kept(const Decoder *d, int64_t row)
     return 1;
 }
 
-int decode_dense_single(Decoder *d, int32_t first_row, int64_t word_count)
+// Packed strings: single precision keeps by the upper rule and the
+// threshold, double precision by the three-way rule alone.
+template <ValueLayout L> inline bool packed_kept(const Decoder *d, int64_t row, double real, double imaginary)
 {
-    begin_run(d, first_row, word_count);
-    for (int64_t j = 1; j <= word_count; ++j) {
-        int64_t row = static_cast<int64_t>(first_row) + j - 1;
-        float value = word_single(j);
-        if ((d->selector != 1 || upper_kept(d, row)) && std::fabs(value) > SINGLE_THRESHOLD &&
-            store(d, row, value) != 0)
-            return 1;
-    }
-    return 0;
+    if (is_double(L))
+        return three_way_kept(d, row);
+    return (d->selector <= 0 || upper_kept(d, row)) && passes_threshold<L>(real, imaginary);
 }
 
-int decode_dense_double(Decoder *d, int32_t first_row, int64_t word_count)
+template <ValueLayout L> int decode_dense(Decoder *d, int32_t first_row)
 {
-    if (word_count % 2 != 0)
-        return fail(d, "Damaged file: %lld words in a double-precision record of column %d; values need pairs.",
-                    word_count);
-    begin_run(d, first_row, word_count / 2);
-    for (int64_t k = 0; k < word_count / 2; ++k) {
+    constexpr int64_t w = value_words(L);
+    int64_t count = d->view.count / w;
+    if (d->view.count % w != 0)
+        return w == 2 && !is_complex(L)
+                   ? fail(d, "Damaged file: %lld words in a double-precision record of column %d; values need pairs.",
+                          static_cast<long long>(d->view.count), d->column)
+                   : fail(d, "Damaged file: %lld words in a complex record of column %d; values need %lld words each.",
+                          static_cast<long long>(d->view.count), d->column, static_cast<long long>(w));
+    begin_run(d, first_row, count);
+    for (int64_t k = 0; k < count; ++k) {
         int64_t row = static_cast<int64_t>(first_row) + k;
-        double value = word_double(2 * k + 1);
-        if ((d->selector != 1 || upper_kept(d, row)) && std::fabs(value) > DOUBLE_THRESHOLD &&
-            store(d, row, value) != 0)
+        double real, imaginary;
+        take_value<L>(&d->view, 1 + k * w, &real, &imaginary);
+        if ((d->selector != 1 || upper_kept(d, row)) && passes_threshold<L>(real, imaginary) &&
+            store(d, row, real, imaginary) != 0)
             return 1;
     }
     return 0;
 }
 
-int decode_packed(Decoder *d, int64_t word_count, int double_layout)
+// The string header word H = length x 65536 + row, split by signed
+// division truncating toward zero.
+void split_string_header(int32_t header, int64_t *length, int64_t *row)
 {
-    for (int64_t m = 1; m < word_count;) {
-        int32_t header = word_int(m);
-        int64_t length = header / 65536;
-        int64_t first = header - 65536 * length;
+    *length = header / PACKED_ROW_FACTOR;
+    *row = header - PACKED_ROW_FACTOR * *length;
+}
+
+// Strings whose length counts their words + 1.
+template <ValueLayout L> int decode_packed(Decoder *d)
+{
+    constexpr int64_t w = value_words(L);
+    const RecordView *view = &d->view;
+    for (int64_t m = 1; m < view->count;) {
+        int64_t length, first;
+        split_string_header(view_int(view, m), &length, &first);
         if (length < 1)
-            return fail(d, "Damaged file: string header word %lld of column %d has a length below 1.", m);
-        if (m + length - 1 > word_count)
-            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.", m);
-        begin_run(d, first, double_layout ? length / 2 : length - 1);
-        for (int64_t j = 1; j <= length - 1; j += double_layout ? 2 : 1) {
-            if (double_layout) {
-                if (m + j + 1 > word_count)
-                    return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.", m);
-                int64_t row = first + (j - 1) / 2;
-                if (three_way_kept(d, row) && store(d, row, word_double(m + j)) != 0)
-                    return 1;
-            } else {
-                int64_t row = first + j - 1;
-                float value = word_single(m + j);
-                if ((d->selector <= 0 || upper_kept(d, row)) && std::fabs(value) > SINGLE_THRESHOLD &&
-                    store(d, row, value) != 0)
-                    return 1;
-            }
+            return fail(d, "Damaged file: string header word %lld of column %d has a length below 1.",
+                        static_cast<long long>(m), d->column);
+        if (!view_holds(view, m, length))
+            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+                        static_cast<long long>(m), d->column);
+        begin_run(d, first, (length - 1 + w - 1) / w);
+        for (int64_t j = 1; j <= length - 1; j += w) {
+            if (!view_holds(view, m + j, w))
+                return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+                            static_cast<long long>(m), d->column);
+            int64_t row = first + (j - 1) / w;
+            double real, imaginary;
+            take_value<L>(view, m + j, &real, &imaginary);
+            if (packed_kept<L>(d, row, real, imaginary) && store(d, row, real, imaginary) != 0)
+                return 1;
         }
         m += length;
     }
     return 0;
 }
 
-int decode_large(Decoder *d, int64_t word_count)
+// Strings whose length counts their values (the other solver family's).
+template <ValueLayout L> int decode_value_count(Decoder *d)
 {
-    for (int64_t m = 1; m < word_count;) {
-        int64_t length = word_int(m);
-        int64_t first = word_int(m + 1);
+    constexpr int64_t w = value_words(L);
+    const RecordView *view = &d->view;
+    for (int64_t m = 1; m < view->count;) {
+        int64_t count, first;
+        split_string_header(view_int(view, m), &count, &first);
+        begin_run(d, first, count);
+        for (int64_t k = 0; k < count; ++k) {
+            int64_t row = first + k;
+            double real, imaginary;
+            take_value<L>(view, m + 1 + k * w, &real, &imaginary);
+            if (packed_kept<L>(d, row, real, imaginary) && store(d, row, real, imaginary) != 0)
+                return 1;
+        }
+        m += 1 + count * w;
+    }
+    return 0;
+}
+
+// Whether the record's strings tile it exactly under a rule: every string
+// holds whole values of rows inside the matrix, and the last one ends at
+// the record's last word.
+int strings_tile(const RecordView *view, StringRule rule, int64_t w, int64_t row_count)
+{
+    int64_t m = 1;
+    while (m <= view->count) {
+        int64_t length, first;
+        split_string_header(view_int(view, m), &length, &first);
+        int64_t values = rule == RULE_WORDS ? (length - 1) / w : length;
+        int64_t words = rule == RULE_WORDS ? length : 1 + length * w;
+        if (length < 1 || (rule == RULE_WORDS && (length - 1) % w != 0) || !view_holds(view, m, words))
+            return 0;
+        if (values > 0 && (first < 1 || first + values - 1 > row_count))
+            return 0;
+        m += words;
+    }
+    return m == view->count + 1;
+}
+
+// Picks the string rule: the first string record decides, every later one
+// must follow it.
+int choose_string_rule(Decoder *d)
+{
+    const RecordView *view = &d->view;
+    int64_t w = value_words(d->layout);
+    if (view->count <= 1)
+        return 0;
+    if (d->rule == RULE_UNDECIDED) {
+        d->rule = !strings_tile(view, RULE_WORDS, w, d->row_count) &&
+                          strings_tile(view, RULE_VALUE_COUNT, w, d->row_count)
+                      ? RULE_VALUE_COUNT
+                      : RULE_WORDS;
+        return 0;
+    }
+    StringRule other = d->rule == RULE_WORDS ? RULE_VALUE_COUNT : RULE_WORDS;
+    if (!strings_tile(view, d->rule, w, d->row_count) &&
+        (d->rule == RULE_VALUE_COUNT || strings_tile(view, other, w, d->row_count)))
+        return fail(d, "Damaged file: mixed string layouts: the strings of column %d do not count %s as the matrix's "
+                       "first string record does.",
+                    d->column, d->rule == RULE_WORDS ? "words" : "values");
+    return 0;
+}
+
+template <ValueLayout L> int decode_large(Decoder *d)
+{
+    constexpr int64_t w = value_words(L);
+    const RecordView *view = &d->view;
+    for (int64_t m = 1; m < view->count;) {
+        int64_t length = view_int(view, m);
+        int64_t first = view_int(view, m + 1);
         if (length < 0)
-            return fail(d, "Damaged file: the string at word %lld of column %d has a negative length.", m);
-        if (m + length > word_count)
-            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.", m);
-        begin_run(d, first, (length - 1) / 2);
-        for (int64_t k = 1; k <= (length - 1) / 2; ++k) {
+            return fail(d, "Damaged file: the string at word %lld of column %d has a negative length.",
+                        static_cast<long long>(m), d->column);
+        if (!view_holds(view, m, length + 1))
+            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+                        static_cast<long long>(m), d->column);
+        int64_t count = (length - 1) / w;
+        begin_run(d, first, count);
+        for (int64_t k = 1; k <= count; ++k) {
             int64_t row = first + k - 1;
-            if (three_way_kept(d, row) && store(d, row, word_double(m + 2 * k)) != 0)
+            double real, imaginary;
+            take_value<L>(view, m + 2 + (k - 1) * w, &real, &imaginary);
+            if (three_way_kept(d, row) && store(d, row, real, imaginary) != 0)
                 return 1;
         }
         m += length + 1;
@@ -207,32 +354,41 @@ int decode_large(Decoder *d, int64_t word_count)
     return 0;
 }
 
-int decode_record(Decoder *d, const ColumnHead *head, int32_t value_type, int32_t large_flag)
+template <ValueLayout L> int decode_in_layout(Decoder *d, const ColumnHead *head, int32_t large_flag)
 {
-    int64_t word_count = head->word_count > 0 ? head->word_count : 0;
-    int double_layout = value_type == 2;
     if (head->first_row != 0)
-        return double_layout ? decode_dense_double(d, head->first_row, word_count)
-                             : decode_dense_single(d, head->first_row, word_count);
-    if (large_flag <= 0)
-        return decode_packed(d, word_count, double_layout);
-    if (!double_layout)
-        return fail(d, "Unsupported file: single-precision values in the large-matrix encoding (%lld words, column %d).",
-                    word_count);
-    return decode_large(d, word_count);
+        return decode_dense<L>(d, head->first_row);
+    if (large_flag > 0)
+        return decode_large<L>(d);
+    if (choose_string_rule(d) != 0)
+        return 1;
+    return d->rule == RULE_VALUE_COUNT ? decode_value_count<L>(d) : decode_packed<L>(d);
+}
+
+int decode_record(Decoder *d, const ColumnHead *head, int32_t large_flag)
+{
+    switch (d->layout) {
+    case LAYOUT_SINGLE: return decode_in_layout<LAYOUT_SINGLE>(d, head, large_flag);
+    case LAYOUT_DOUBLE: return decode_in_layout<LAYOUT_DOUBLE>(d, head, large_flag);
+    case LAYOUT_COMPLEX_SINGLE: return decode_in_layout<LAYOUT_COMPLEX_SINGLE>(d, head, large_flag);
+    default: return decode_in_layout<LAYOUT_COMPLEX_DOUBLE>(d, head, large_flag);
+    }
 }
 
 int read_failure(Decoder *d, RecordOutcome outcome, int64_t record)
 {
+    auto r = static_cast<long long>(record);
     if (outcome == RECORD_END_OF_FILE)
         return fail(d, "Damaged file: the file ends after %lld column records, before the matrix ends (last column %d).",
-                    record - 1);
+                    r - 1, d->column);
     if (outcome == RECORD_READ_ERROR)
-        return fail(d, "Damaged file: column record %lld (after column %d) is shorter than its word count.", record);
+        return fail(d, "Damaged file: column record %lld (after column %d) is shorter than its word count.", r,
+                    d->column);
     if (outcome == RECORD_OVERSIZED)
-        return fail(d, "Damaged file: column record %lld (after column %d) holds more than 1000000 words.", record);
-    return fail(d, "Damaged file: the length word of column record %lld (after column %d) cannot be followed.",
-                record);
+        return fail(d, "Damaged file: column record %lld (after column %d) holds more words than memory can take.", r,
+                    d->column);
+    return fail(d, "Damaged file: the length word of column record %lld (after column %d) cannot be followed.", r,
+                d->column);
 }
 
 void fill_pointers(int64_t *pointers, int64_t from, int64_t through, int64_t value)
@@ -242,11 +398,11 @@ void fill_pointers(int64_t *pointers, int64_t from, int64_t through, int64_t val
 }
 
 // Reads and decodes up to column_count records; nonzero when it stopped early.
-int decode_records(Decoder *d, int32_t column_count, int32_t value_type, int32_t large_flag, int64_t *next_column)
+int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t *next_column)
 {
     for (int64_t record = 1; record <= column_count; ++record) {
         ColumnHead head;
-        RecordOutcome outcome = read_column(&head);
+        RecordOutcome outcome = read_column(&head, &d->view, d->output->long_records);
         if (outcome != RECORD_DONE)
             return read_failure(d, outcome, record);
         if (head.column > column_count)
@@ -258,9 +414,10 @@ int decode_records(Decoder *d, int32_t column_count, int32_t value_type, int32_t
             d->column_start = d->entry_count;
         } else if (*next_column == 1) {
             // Entries before the first column's start would break the pointers.
-            return fail(d, "Damaged file: column record %lld has column number %d before any column started.", record);
+            return fail(d, "Damaged file: column record %lld has column number %d before any column started.",
+                        static_cast<long long>(record), head.column);
         }
-        if (decode_record(d, &head, value_type, large_flag) != 0)
+        if (decode_record(d, &head, large_flag) != 0)
             return 1;
     }
     return 0;
@@ -268,10 +425,20 @@ int decode_records(Decoder *d, int32_t column_count, int32_t value_type, int32_t
 
 } // namespace
 
+ValueLayout layout_of(int32_t value_type)
+{
+    switch (value_type) {
+    case VALUE_TYPE_DOUBLE: return LAYOUT_DOUBLE;
+    case VALUE_TYPE_COMPLEX_SINGLE: return LAYOUT_COMPLEX_SINGLE;
+    case VALUE_TYPE_COMPLEX_DOUBLE: return LAYOUT_COMPLEX_DOUBLE;
+    default: return LAYOUT_SINGLE;
+    }
+}
+
 void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_flag, int32_t *rows,
                      int64_t *capacity)
 {
-    *large_flag = static_cast<uint32_t>(row_count) > 65535u ? 1 : 0;
+    *large_flag = static_cast<uint32_t>(row_count) > static_cast<uint32_t>(LARGE_ROW_BOUND) ? 1 : 0;
     *rows = row_count < 0 ? -row_count : row_count;
     *capacity = static_cast<int64_t>(*rows) * column_count;
     if (*capacity > CAPACITY_LIMIT)
@@ -280,7 +447,7 @@ void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_fla
 
 int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
 {
-    int64_t slots = channel_remaining() / (value_type == 2 ? 8 : 4);
+    int64_t slots = channel_remaining() / (value_type == VALUE_TYPE_DOUBLE ? 8 : 4);
     if (slots > capacity)
         slots = capacity;
     if (slots > FIRST_ALLOTMENT)
@@ -288,15 +455,34 @@ int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
     return slots > 1 ? slots : 1;
 }
 
+int FIRSTRECORDCHECK(int32_t column_count, char problem[PROBLEM_LENGTH])
+{
+    RecordOutcome outcome = column_count >= 1 ? peek_record() : RECORD_DONE;
+    if (outcome == RECORD_DONE)
+        return 0;
+    Decoder d = {};
+    d.problem = problem;
+    return read_failure(&d, outcome, 1);
+}
+
 void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
                  int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
                  char problem[PROBLEM_LENGTH])
 {
-    int64_t file_limit = channel_remaining() / (value_type == 2 ? 8 : 4) + 1;
-    Decoder d = {output, capacity, row_count, selector, 0, 0, 0, 0, DECODE_DONE, problem, 0, file_limit};
+    int64_t file_limit = channel_remaining() / (value_type == VALUE_TYPE_DOUBLE ? 8 : 4) + 1;
+    Decoder d = {};
+    d.output = output;
+    d.capacity = capacity;
+    d.row_count = row_count;
+    d.column_count = column_count;
+    d.selector = selector;
+    d.layout = layout_of(value_type);
+    d.status = DECODE_DONE;
+    d.problem = problem;
+    d.file_limit = file_limit;
     int64_t next_column = 1;
     problem[0] = '\0';
-    if (column_count >= 1 && decode_records(&d, column_count, value_type, large_flag, &next_column) != 0) {
+    if (column_count >= 1 && decode_records(&d, column_count, large_flag, &next_column) != 0) {
         close_channel();
         *decode_status = d.status;
         return;

@@ -12,6 +12,19 @@ enum LocateStatus { LOCATE_FOUND = 0, LOCATE_NOT_OPENED = 1, LOCATE_NOT_FOUND = 
 enum DecodeStatus { DECODE_DONE = 0, DECODE_CAPACITY = 1, DECODE_DAMAGED = 2, DECODE_NO_MEMORY = 3 };
 
 constexpr int64_t CAPACITY_LIMIT = 100000000;
+
+// The format's numbers: value types, the packing of a string header word
+// (length x 65536 + row), and the highest row count of packed strings.
+constexpr int32_t VALUE_TYPE_SINGLE = 1;
+constexpr int32_t VALUE_TYPE_DOUBLE = 2;
+constexpr int32_t VALUE_TYPE_COMPLEX_SINGLE = 3;
+constexpr int32_t VALUE_TYPE_COMPLEX_DOUBLE = 4;
+constexpr int32_t PACKED_ROW_FACTOR = 65536;
+constexpr int32_t LARGE_ROW_BOUND = 65535;
+
+// What one value is made of; every value type other than 2, 3, 4 is single.
+enum ValueLayout { LAYOUT_SINGLE, LAYOUT_DOUBLE, LAYOUT_COMPLEX_SINGLE, LAYOUT_COMPLEX_DOUBLE };
+ValueLayout layout_of(int32_t value_type);
 constexpr size_t PROBLEM_LENGTH = 256;
 
 // The third input truncated toward zero; NaN and out-of-range give INT32_MIN.
@@ -34,7 +47,7 @@ int64_t INITIALSLOTS(int64_t capacity, int32_t value_type);
 
 // What READCOLUMNS fills; slots is the room in values and rows. When the
 // room runs out below the capacity, grow (if set) is asked for more: it
-// returns 0 with values, rows and slots updated, or 1 without memory.
+// returns 0 with values, rows, imag and slots updated, or 1 without memory.
 struct SparseOutput {
     double *values;
     int64_t *rows;
@@ -42,7 +55,14 @@ struct SparseOutput {
     int64_t slots;
     int (*grow)(struct SparseOutput *output, int64_t slots, void *context);
     void *context;
+    double *imag = nullptr;            // imaginary parts of a complex matrix, else null
+    WordStore *long_records = nullptr; // room for records longer than the word buffer, or null
 };
+
+// Before any output exists: whether the matrix's first column record can
+// be followed. 0 when it can (or none is needed), else DECODE_DAMAGED with
+// problem saying what decoding would have said.
+int FIRSTRECORDCHECK(int32_t column_count, char problem[PROBLEM_LENGTH]);
 
 // Decodes into *output; row_count is the matrix's (positive) row count.
 // On DECODE_DAMAGED, problem says what is wrong and where.

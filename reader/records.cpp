@@ -1,6 +1,8 @@
 // The file channel reads forward through a static buffer with pread, so a
 // record costs no system call of its own and skipped data is never read.
 // Every length word is checked against the file's size before it is used.
+// The byte order is decided once, at open, from the first record; the
+// records' numbers and words leave this file in the machine's order.
 #include "records.h"
 
 #include <cerrno>
@@ -19,6 +21,7 @@ struct FileChannel {
     int fd;
     int is_open;
     int stuck;           // framing could not be followed; every read fails
+    int big_endian;      // the file's numbers are big-endian
     int64_t size;        // bytes in the file when it was opened
     int64_t position;    // next byte to consume
     int64_t buffer_start;  // file offset of io_buffer[0]
@@ -84,11 +87,34 @@ int take_bytes(void *destination, int64_t count)
     return 0;
 }
 
-int32_t int32_at(const unsigned char *bytes)
+int32_t int32_in(const unsigned char *bytes, int big_endian)
 {
-    int32_t value;
+    uint32_t value;
     memcpy(&value, bytes, sizeof value);
-    return value;
+    return static_cast<int32_t>(big_endian ? __builtin_bswap32(value) : value);
+}
+
+int32_t int32_at(const unsigned char *bytes) { return int32_in(bytes, channel.big_endian); }
+
+void words_to_machine_order(uint32_t *words, int64_t count)
+{
+    if (channel.big_endian)
+        for (int64_t i = 0; i < count; ++i)
+            words[i] = __builtin_bswap32(words[i]);
+}
+
+// 1 when a record starting at offset can be followed in the given byte
+// order: its length fits the file and the trailing word repeats it.
+int framing_holds(int64_t offset, int big_endian)
+{
+    unsigned char word[4];
+    int64_t remaining = channel.size - offset;
+    if (remaining < 8 || read_fully(word, 4, offset) != 0)
+        return 0;
+    int64_t length = int32_in(word, big_endian);
+    if (length < 0 || length > remaining - 8 || read_fully(word, 4, offset + 4 + length) != 0)
+        return 0;
+    return int32_in(word, big_endian) == length;
 }
 
 // Starts a record: returns its payload length, or -1 at the end of the
@@ -125,7 +151,7 @@ RecordOutcome stuck()
 
 } // namespace
 
-RecordOutcome read_column(ColumnHead *head)
+RecordOutcome read_column(ColumnHead *head, RecordView *view, WordStore *store)
 {
     if (!channel.is_open || channel.stuck)
         return RECORD_DAMAGED;
@@ -144,13 +170,23 @@ RecordOutcome read_column(ColumnHead *head)
     head->first_row = int32_at(bytes + 4);
     head->word_count = int32_at(bytes + 8);
     int64_t count = head->word_count > 0 ? head->word_count : 0;
+    uint32_t *words = word_buffer;
     RecordOutcome outcome = RECORD_DONE;
-    if (count > WORD_BUFFER_WORDS)
+    if (count > WORD_BUFFER_WORDS && store == nullptr)
         outcome = RECORD_OVERSIZED;
     else if (12 + 4 * count > length)
         outcome = RECORD_READ_ERROR;
-    else if (count > 0 && take_bytes(word_buffer, 4 * count) != 0)
-        return stuck();
+    else if (count > WORD_BUFFER_WORDS && count > store->capacity && store->enlarge(store, count, store->context) != 0)
+        outcome = RECORD_OVERSIZED;
+    if (outcome == RECORD_DONE && count > WORD_BUFFER_WORDS)
+        words = store->words;
+    if (outcome == RECORD_DONE && count > 0) {
+        if (take_bytes(words, 4 * count) != 0)
+            return stuck();
+        words_to_machine_order(words, count);
+    }
+    if (view != nullptr)
+        *view = RecordView{words, outcome == RECORD_DONE ? count : 0, channel.big_endian};
     if (end_record(payload_end, length, outcome) == RECORD_DAMAGED)
         return stuck();
     return outcome;
@@ -185,6 +221,7 @@ int open_channel(const char *path)
     channel.device = static_cast<uint64_t>(status.st_dev);
     channel.inode = static_cast<uint64_t>(status.st_ino);
     memcpy(channel.path, path, strlen(path) + 1);
+    channel.big_endian = !framing_holds(0, 0) && framing_holds(0, 1);
     return 0;
 }
 
@@ -221,6 +258,17 @@ int resume_channel()
 }
 
 int channel_is_open() { return channel.is_open; }
+
+int channel_is_big_endian() { return channel.big_endian; }
+
+RecordOutcome peek_record()
+{
+    if (!channel.is_open || channel.stuck)
+        return RECORD_DAMAGED;
+    if (channel.position == channel.size)
+        return RECORD_END_OF_FILE;
+    return framing_holds(channel.position, channel.big_endian) ? RECORD_DONE : RECORD_DAMAGED;
+}
 
 int64_t channel_remaining() { return channel.is_open ? channel.size - channel.position : 0; }
 

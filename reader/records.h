@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
-static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the file format is little-endian");
+#include <cstring>
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the words are taken in the machine's order");
 
 constexpr int32_t WORD_BUFFER_WORDS = 1000000;
 constexpr int NAME_LENGTH = 8;
@@ -17,7 +19,51 @@ enum RecordOutcome {
     RECORD_END_OF_FILE = 1, // no further record starts
     RECORD_READ_ERROR = 2,  // payload too short for the items; record used up
     RECORD_DAMAGED = 3,     // framing that cannot be followed; the channel is stuck
-    RECORD_OVERSIZED = 4    // column record with more words than the buffer holds
+    RECORD_OVERSIZED = 4    // column record with more words than any buffer could be had for
+};
+
+// The words of the column record read last, in the machine's order: word k
+// (k from 1) is words[k - 1]. Decoders take words only through the view
+// and ask view_holds before they do.
+struct RecordView {
+    const uint32_t *words;
+    int64_t count;
+    int high_half_first; // a double's first word is its high half (big-endian file)
+};
+
+// The one check of a run of words: 1 when words first .. first + count - 1
+// all lie in the record.
+inline int view_holds(const RecordView *view, int64_t first, int64_t count)
+{
+    return first >= 1 && count >= 0 && count <= view->count && first - 1 <= view->count - count;
+}
+
+inline int32_t view_int(const RecordView *view, int64_t k) { return static_cast<int32_t>(view->words[k - 1]); }
+
+inline float view_single(const RecordView *view, int64_t k)
+{
+    float value;
+    memcpy(&value, &view->words[k - 1], sizeof value);
+    return value;
+}
+
+// The double in words k and k + 1.
+inline double view_double(const RecordView *view, int64_t k)
+{
+    uint64_t first = view->words[k - 1], second = view->words[k];
+    uint64_t bits = view->high_half_first ? first << 32 | second : second << 32 | first;
+    double value;
+    memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// Room for records longer than the word buffer, obtained from the caller:
+// enlarge gives words room for at least count words, or returns 1.
+struct WordStore {
+    uint32_t *words;
+    int64_t capacity;
+    int (*enlarge)(struct WordStore *store, int64_t count, void *context);
+    void *context;
 };
 
 // Word k of the record read last (k from 1) is word_buffer[k - 1]. Static,
@@ -37,6 +83,8 @@ void suspend_channel();
 int resume_channel();
 // Bytes from the position to the end of the file.
 int64_t channel_remaining();
+// 1 when the file is read big-endian (decided when it was opened).
+int channel_is_big_endian();
 
 struct HeaderRecord {
     int32_t column_count;
@@ -53,7 +101,11 @@ struct ColumnHead {
 };
 
 RecordOutcome read_header(HeaderRecord *header);
-// Reads the head and max(word_count, 0) words into the word buffer.
-RecordOutcome read_column(ColumnHead *head);
+// Reads the head and max(word_count, 0) words into the word buffer, or,
+// past its size, into the store (when given); view then shows them.
+RecordOutcome read_column(ColumnHead *head, RecordView *view = nullptr, WordStore *store = nullptr);
+// Whether the next record's framing can be followed, without reading it:
+// RECORD_DONE, RECORD_END_OF_FILE or RECORD_DAMAGED.
+RecordOutcome peek_record();
 
 #endif

@@ -61,7 +61,9 @@ STANDIN_API mwSize mxGetNzmax(const mxArray *a);
 STANDIN_API void mxSetPr(mxArray *a, double *values);
 STANDIN_API void mxSetIr(mxArray *a, mwIndex *rows);
 STANDIN_API void mxSetNzmax(mxArray *a, mwSize nzmax);
+STANDIN_API void mxSetPi(mxArray *a, double *imag);
 STANDIN_API void *mxRealloc(void *p, size_t size);
+STANDIN_API void mxFree(void *p);
 STANDIN_API mxArray *mxCreateSparse(mwSize m, mwSize n, mwSize nzmax, mxComplexity c);
 STANDIN_API mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity c);
 STANDIN_API void mexErrMsgIdAndTxt(const char *identifier, const char *format, ...)

@@ -36,6 +36,29 @@ void *print_context = nullptr;
 int getstring_failure_countdown = 0;
 size_t allocation_limit = size_t(1) << 34;
 long live_arrays = 0;
+int realloc_failure_countdown = 0;
+int realloc_failure_mode = 0;
+
+// The call's own memory, freed by the host when the call ends, as the
+// hosts free what mxMalloc gave a MEX call.
+constexpr int MAX_BLOCKS = 64;
+void *call_blocks[MAX_BLOCKS];
+int call_block_count = 0;
+
+int block_index(void *p)
+{
+    for (int i = 0; i < call_block_count; ++i)
+        if (call_blocks[i] == p)
+            return i;
+    return -1;
+}
+
+void free_call_blocks()
+{
+    for (int i = 0; i < call_block_count; ++i)
+        free(call_blocks[i]);
+    call_block_count = 0;
+}
 
 [[noreturn]] void misuse(const char *what)
 {
@@ -199,28 +222,55 @@ void mxSetNzmax(mxArray *a, mwSize nzmax)
     a->nzmax = nzmax < 1 ? 1 : nzmax;
 }
 
+void mxSetPi(mxArray *a, double *imag) { a->imag = imag; }
+
 void *mxRealloc(void *p, size_t size)
 {
+    if (realloc_failure_countdown > 0 && --realloc_failure_countdown == 0) {
+        realloc_failure_countdown = 1; // every later call fails too
+        if (realloc_failure_mode == 1)
+            raise("MATLAB:nomem", "Out of memory.");
+        return nullptr;
+    }
     if (size > allocation_limit)
         raise("MATLAB:nomem", "Out of memory.");
-    return realloc(p, size);
+    int block = p == nullptr ? -2 : block_index(p);
+    if (block == -2 && call_block_count == MAX_BLOCKS)
+        misuse("too many blocks of call memory");
+    void *q = realloc(p, size);
+    if (q != nullptr && block == -2)
+        call_blocks[call_block_count++] = q;
+    else if (q != nullptr && block >= 0)
+        call_blocks[block] = q;
+    return q;
+}
+
+void mxFree(void *p)
+{
+    int block = block_index(p);
+    if (p != nullptr && block < 0)
+        misuse("mxFree of memory the host did not give");
+    if (block >= 0)
+        call_blocks[block] = call_blocks[--call_block_count];
+    free(p);
 }
 
 mxArray *mxCreateSparse(mwSize m, mwSize n, mwSize nzmax, mxComplexity c)
 {
     if (m < 0 || n < 0 || nzmax < 0)
         raise("MATLAB:negativeSize", "Sizes must be nonnegative.");
-    if (c != mxREAL)
-        misuse("complex sparse creation is not part of the stand-in");
     if (nzmax < 1)
         nzmax = 1;
     mwIndex *jc = static_cast<mwIndex *>(host_calloc(static_cast<size_t>(n) + 1, sizeof(mwIndex)));
     double *pr = static_cast<double *>(host_calloc(static_cast<size_t>(nzmax), sizeof(double)));
+    double *pi = c == mxCOMPLEX ? static_cast<double *>(host_calloc(static_cast<size_t>(nzmax), sizeof(double))) : nullptr;
     mwIndex *ir = static_cast<mwIndex *>(host_calloc(static_cast<size_t>(nzmax), sizeof(mwIndex)));
     standin_array *a = new_array(mxDOUBLE_CLASS, static_cast<size_t>(m), static_cast<size_t>(n));
     a->sparse = 1;
+    a->complex = c == mxCOMPLEX;
     a->nzmax = nzmax;
     a->real = pr;
+    a->imag = pi;
     a->ir = ir;
     a->jc = jc;
     return a;
@@ -328,6 +378,7 @@ int standin_call(standin_gateway gateway, int nlhs, mxArray *plhs[], int nrhs, c
     in_call = 1;
     if (setjmp(error_return) != 0) {
         in_call = 0;
+        free_call_blocks();
         // The host frees what the failed call created; its outputs are void.
         for (standin_array *a = created_in_call; a != nullptr;) {
             standin_array *next = a->next_in_call;
@@ -341,6 +392,7 @@ int standin_call(standin_gateway gateway, int nlhs, mxArray *plhs[], int nrhs, c
     }
     gateway(nlhs, plhs, nrhs, prhs);
     in_call = 0;
+    free_call_blocks();
     // Arrays not handed over through an output slot are the host's to free.
     for (standin_array *a = created_in_call; a != nullptr;) {
         standin_array *next = a->next_in_call;
@@ -365,5 +417,12 @@ void standin_set_print_sink(standin_print_sink sink, void *context)
 void standin_fail_getstring_call(int n) { getstring_failure_countdown = n; }
 void standin_set_allocation_limit(size_t bytes) { allocation_limit = bytes; }
 long standin_live_arrays(void) { return live_arrays; }
+long standin_live_blocks(void) { return call_block_count; }
+
+void standin_fail_realloc_call(int n, int mode)
+{
+    realloc_failure_countdown = n;
+    realloc_failure_mode = mode;
+}
 
 } // extern "C"

@@ -43,6 +43,12 @@ STANDIN_API void standin_fail_getstring_call(int n);
 /* Largest single allocation the host grants; larger requests raise the
  * host's out-of-memory error, as a real host would. */
 STANDIN_API void standin_set_allocation_limit(size_t bytes);
+/* From the n-th mxRealloc call on (0: none), every call fails: with
+ * mode 0 it returns NULL, with mode 1 the host ends the call with its
+ * out-of-memory error (as MATLAB does). */
+STANDIN_API void standin_fail_realloc_call(int n, int mode);
+/* Blocks of the call's own memory (mxRealloc of NULL) not yet freed. */
+STANDIN_API long standin_live_blocks(void);
 /* Arrays created and not yet destroyed. */
 STANDIN_API long standin_live_arrays(void);
 

@@ -67,7 +67,7 @@ function tried = try_file (f, bytes, name)
 endfunction
 
 function ok = is_documented (err)
-  ids = {"MATLAB:zorvane:BadFile", "MATLAB:zorvane:TooLarge", "MATLAB:zorvane:Complex", ...
+  ids = {"MATLAB:zorvane:BadFile", "MATLAB:zorvane:TooLarge", ...
          "MATLAB:zorvane:OutOfMemory", "Octave:bad-alloc"};
   messages = {"zorvane: zorvane: Could not open file", "zorvane: zorvane: Matrix could not be found."};
   ok = any (strcmp (err.identifier, ids)) || (isempty (err.identifier) && any (strcmp (err.message, messages)));

@@ -139,7 +139,7 @@ function check_damaged_files (dir)
     end_try_catch
   endfor
   op4_write (f, [op4_header(1, 1, 1, 4, "KAA"), op4_column(1, 1, op4_words([1 2], "double"))]);
-  expect_error ({f, "KAA", 0}, "MATLAB:zorvane:Complex", "zorvane: Complex matrices are not supported.");
+  assert (full (zorvane (f, "KAA", 0)), 1 + 2i);
   op4_write (f, good);
   assert (nnz (zorvane (f, "KAA", 0)), 5);
 endfunction

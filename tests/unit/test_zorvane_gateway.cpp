@@ -169,7 +169,7 @@ TEST(ZorvaneGateway, SizesComeFromTheHeader)
     }
 }
 
-TEST(ZorvaneGateway, HeadersWithoutValidSizesAndComplexMatricesAreRejected)
+TEST(ZorvaneGateway, HeadersWithoutValidSizesAreRejected)
 {
     for (auto rows_columns : {std::pair<int32_t, int32_t>{INT32_MIN, 1}, {1, -1}}) {
         TempFile file(header(rows_columns.second, rows_columns.first, 1, 2, "K"));
@@ -177,12 +177,6 @@ TEST(ZorvaneGateway, HeadersWithoutValidSizesAndComplexMatricesAreRejected)
         call(&r, file.path, "K", number(0));
         EXPECT_TRUE(r.failed);
         EXPECT_EQ(r.identifier, "MATLAB:zorvane:BadFile");
-    }
-    for (int32_t value_type : {3, 4}) {
-        TempFile file(header(1, 2, 1, value_type, "K") + column(1, 1, singles({1, 2})));
-        CallResult r;
-        call(&r, file.path, "K", number(0));
-        expect_error(r, "MATLAB:zorvane:Complex", "Complex matrices are not supported.");
     }
 }
 
@@ -243,7 +237,7 @@ TEST(ZorvaneGateway, NoDescriptorOrArrayIsLeftAfterThousandsOfFailingCalls)
 TEST(ZorvaneGateway, AHostThatCannotCreateTheOutputLeavesNoFileOpen)
 {
     // Found by fuzzing: the host's own error ended the call between locating and decoding.
-    TempFile file(header(200000000, 3, 1, 2, "K"));
+    TempFile file(header(200000000, 3, 1, 2, "K") + column(200000001, 1, {}));
     int descriptors = open_descriptors();
     standin_set_allocation_limit(size_t(1) << 24);
     CallResult r;
