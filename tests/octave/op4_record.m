@@ -2,6 +2,6 @@
 ## copies of its length; the tests' own matrix file writer.
 function bytes = op4_record (payload)
   payload = uint8 (payload(:)');
-  n = typecast (int32 (numel (payload)), "uint8");
+  n = op4_bytes (int32 (numel (payload)));
   bytes = [n, payload, n];
 endfunction

@@ -15,5 +15,5 @@ function bytes = op4_uniform_columns (columns, first_rows, heads, data)
            repmat(uint32(word_count), 1, count);
            uint32(heads); uint32(data);
            repmat(uint32(payload), 1, count)];
-  bytes = typecast (words(:)', "uint8");
+  bytes = op4_bytes (words(:)');
 endfunction
