@@ -1,7 +1,8 @@
 // mexrun: calls a plug-in's gateway from the shell through the stand-in host.
-//   mexrun [-n NARGOUT] [-q] PLUGIN.mex ARG...
+//   mexrun [-n NARGOUT] [-q] [-t K]... PLUGIN.mex ARG...
 // An argument that reads whole as a number becomes a 1-by-1 double, any
-// other stays text. Sparse results print in Matrix Market coordinate
+// other stays text; -t K keeps argument K (from 1) text whatever it reads
+// as (a matrix named NAN or 1E5). Sparse results print in Matrix Market coordinate
 // format, full ones in array format; an error prints "identifier: message"
 // on stderr and exits with status 1. With -q only each result's size and
 // number of stored entries are printed.
@@ -17,8 +18,10 @@ namespace {
 
 constexpr int MAX_ARGUMENTS = 64;
 
-mxArray *argument(const char *text)
+mxArray *argument(const char *text, int as_text)
 {
+    if (as_text)
+        return standin_create_string(text);
     char *end = nullptr;
     double value = strtod(text, &end);
     if (*text != '\0' && end != nullptr && *end == '\0')
@@ -51,7 +54,7 @@ void print_full(const mxArray *a)
 
 int usage()
 {
-    fprintf(stderr, "usage: mexrun [-n NARGOUT] [-q] PLUGIN.mex ARG...\n");
+    fprintf(stderr, "usage: mexrun [-n NARGOUT] [-q] [-t K]... PLUGIN.mex ARG...\n");
     return 2;
 }
 
@@ -62,9 +65,16 @@ int main(int argc, char **argv)
     int first = 1;
     int nargout = 1;
     int quiet = 0;
+    int as_text[MAX_ARGUMENTS + 1] = {};
     for (;;) {
         if (first + 1 < argc && strcmp(argv[first], "-n") == 0) {
             nargout = atoi(argv[first + 1]);
+            first += 2;
+        } else if (first + 1 < argc && strcmp(argv[first], "-t") == 0) {
+            int k = atoi(argv[first + 1]);
+            if (k < 1 || k > MAX_ARGUMENTS)
+                return usage();
+            as_text[k] = 1;
             first += 2;
         } else if (first < argc && strcmp(argv[first], "-q") == 0) {
             quiet = 1;
@@ -88,7 +98,7 @@ int main(int argc, char **argv)
     const mxArray *inputs[MAX_ARGUMENTS];
     int nrhs = argc - first - 1;
     for (int i = 0; i < nrhs; ++i)
-        inputs[i] = argument(argv[first + 1 + i]);
+        inputs[i] = argument(argv[first + 1 + i], as_text[i + 1]);
     mxArray *outputs[MAX_ARGUMENTS];
     standin_error error;
     int failed = standin_call(gateway, nargout, outputs, nrhs, inputs, &error);

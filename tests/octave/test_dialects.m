@@ -140,4 +140,9 @@ function check_nul_in_names (dir)
                                          "zorvane: zorvane: Could not open file"})), err.message);
     end_try_catch
   endfor
+  ## The runner takes a name that reads as a number as text when told to.
+  op4_write (f, [op4_header(1, 1, 1, 2, "NAN"), op4_column(1, 1, op4_words(5, "double"))]);
+  [status, out] = system (sprintf ("./mexrun -q -t 2 standin/zorvane.mex '%s' NAN 0", f));
+  assert (status, 0);
+  assert (strtrim (out), "1 x 1, 1 stored");
 endfunction

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "op4_writer.h"
+#include "memory.h"
 #include "reader.h"
 
 using namespace op4;
@@ -367,4 +368,36 @@ TEST(Sizes, LargeFlagRowsAndCapacityFromTheHeader)
         EXPECT_EQ(rows, c.rows) << c.row_count;
         EXPECT_EQ(capacity, c.capacity) << c.row_count << " x " << c.column_count;
     }
+}
+
+TEST(Room, MemoryIsCheckedAgainstWhatTheProcessCanGet)
+{
+    // 2000000000 columns: 16 GB of pointers, counted twice for the host's copy.
+    EXPECT_EQ(output_bytes(2000000000, 1, 0), 2 * (2000000001LL * 8 + 16));
+    EXPECT_EQ(output_bytes(0, 10, 1), 2 * (8 + 240));
+    EXPECT_TRUE(memory_fits(1000, 0, 1000));
+    EXPECT_FALSE(memory_fits(1001, 0, 1000));
+    EXPECT_TRUE(memory_fits(1500, 600, 1000)) << "what is held already counts";
+    set_memory_budget(12345);
+    EXPECT_EQ(memory_available(), 12345);
+    set_memory_budget(-1);
+    EXPECT_GT(memory_available(), 0);
+
+    // A growth past the budget stops decoding with its own status.
+    std::vector<double> values(1);
+    std::vector<int64_t> rows(1), pointers(2);
+    auto grow = [](SparseOutput *, int64_t, void *) { return 1; }; // never reached: the check refuses first
+    TempFile file(header(1, 1000, 1, 1, "M") + column(1, 1, Words(1000, single_word(1.0f))));
+    ASSERT_EQ(open_channel(file.path.c_str()), 0);
+    HeaderRecord h;
+    ASSERT_EQ(read_header(&h), RECORD_DONE);
+    SparseOutput output = {values.data(), rows.data(), pointers.data(), 1, grow, nullptr};
+    int32_t status = -1;
+    char problem[PROBLEM_LENGTH];
+    set_memory_budget(50);
+    READCOLUMNS(&output, 1, 1000, 1000, 1, 0, 0, &status, problem);
+    set_memory_budget(-1);
+    EXPECT_EQ(status, DECODE_NO_MEMORY);
+    EXPECT_STREQ(problem, "Out of memory: the matrix needs 0 MB, the process can get 0 MB.");
+    EXPECT_EQ(channel_is_open(), 0);
 }

@@ -251,3 +251,30 @@ TEST(ZorvaneGateway, AHostThatCannotCreateTheOutputLeavesNoFileOpen)
     ASSERT_FALSE(again.failed) << again.message;
     EXPECT_EQ(mxGetPr(again.outputs[0])[0], 2.0);
 }
+
+TEST(ZorvaneGateway, AGrowthTheHostEndsLeavesNoFileOpenAndAFailingShrinkAValidMatrix)
+{
+    // 4200000 single values: more than the first allotment, so the output grows.
+    Words values(4200000, single_word(1.0f));
+    TempFile big(header(1, 4200000, 1, 1, "K") + column(1, 1, values));
+    int descriptors = open_descriptors();
+    standin_fail_realloc_call(1, 1);
+    CallResult r;
+    call(&r, big.path, "K", number(0));
+    standin_fail_realloc_call(0, 0);
+    EXPECT_EQ(r.identifier, "MATLAB:nomem");
+    EXPECT_EQ(open_descriptors(), descriptors);
+    EXPECT_EQ(standin_live_blocks(), 0);
+
+    // The trim shrinks the values, then fails on the row indices.
+    TempFile small(header(1, 3, 1, 2, "K") + column(1, 1, doubles({0, 2, 3})));
+    standin_fail_realloc_call(2, 0);
+    CallResult shrunk;
+    call(&shrunk, small.path, "K", number(0));
+    standin_fail_realloc_call(0, 0);
+    ASSERT_FALSE(shrunk.failed) << shrunk.message;
+    Sparse s = sparse(shrunk.outputs[0]);
+    EXPECT_EQ(s.nzmax, 2) << "nzmax never exceeds the shrunk value array";
+    EXPECT_EQ(s.ir, (std::vector<int64_t>{1, 2}));
+    EXPECT_EQ(s.pr, (std::vector<double>{2, 3}));
+}
