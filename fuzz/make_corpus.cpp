@@ -42,7 +42,25 @@ int main(int argc, char **argv)
     Bytes large_double = header(2, -70000, 1, 2, "A") +
                          column(1, 0, Words{5, 69999} + doubles({1.0, 2.0}) + Words{1, 7}) +
                          column(2, 0, Words{3, 2} + doubles({4.0})) + column(3, 1, {});
+    Bytes complex_double = header(2, 3, 1, 4, "KAA") + column(1, 1, doubles({1, 2, 0, 1e-40})) +
+                           column(2, 0, Words{packed_header(5, 2)} + doubles({3, -4})) + column(3, 1, {});
+    Bytes complex_single = header(2, 3, 1, 3, "M") + column(2, 0, Words{packed_header(3, 1)} + singles({1, 2})) +
+                           column(2, 1, singles({5, 6})) + column(3, 1, {});
+    Bytes value_count = header(3, 9, 6, 2, "A") +
+                        column(1, 0, Words{packed_header(2, 1)} + doubles({1.5, 2.5}) + Words{packed_header(1, 5)} +
+                                         doubles({7})) +
+                        column(3, 0, Words{packed_header(1, 3)} + doubles({4})) + column(4, 1, singles({0}));
+    Bytes large_single = header(2, -70000, 1, 1, "A") + column(2, 0, Words{3, 1} + singles({1, 2})) + column(3, 1, {});
+    big_endian() = true;
+    Bytes big_endian_file = header(2, 4, 2, 2, "KAA") + column(1, 2, doubles({1.0, -2.5})) +
+                            column(2, 0, Words{packed_header(3, 1)} + doubles({3}));
+    big_endian() = false;
     int failed = 0;
+    failed |= seed(dir, "complex_double", 2, KAA, complex_double);
+    failed |= seed(dir, "complex_single", 1, M, complex_single);
+    failed |= seed(dir, "value_count", 3, 3, value_count);
+    failed |= seed(dir, "large_single", 3, 3, large_single);
+    failed |= seed(dir, "big_endian", 0, KAA, big_endian_file);
     failed |= seed(dir, "dense_single", 0, KAA, dense_single);
     failed |= seed(dir, "dense_double_upper", 1, KAA, dense_double);
     failed |= seed(dir, "packed_single_lower", 3, M, packed_single);

@@ -15,11 +15,20 @@ namespace op4 {
 using Bytes = std::string;
 using Words = std::vector<uint32_t>;
 
+// Whether the writer writes big-endian files (every 4-byte number
+// reversed, a double's high half first); little-endian by default.
+inline bool &big_endian()
+{
+    static bool big = false;
+    return big;
+}
+
 inline Bytes int32_bytes(int32_t value)
 {
     Bytes out(4, '\0');
     for (int i = 0; i < 4; ++i)
-        out[static_cast<size_t>(i)] = static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xFF);
+        out[static_cast<size_t>(big_endian() ? 3 - i : i)] =
+            static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xFF);
     return out;
 }
 
@@ -60,12 +69,13 @@ inline uint32_t single_word(float value)
     return w;
 }
 
-// A double as two words: low half first.
+// A double as two words: low half first (high half first in big-endian files).
 inline Words double_words(double value)
 {
     uint64_t bits;
     memcpy(&bits, &value, 8);
-    return {static_cast<uint32_t>(bits & 0xFFFFFFFFu), static_cast<uint32_t>(bits >> 32)};
+    auto low = static_cast<uint32_t>(bits & 0xFFFFFFFFu), high = static_cast<uint32_t>(bits >> 32);
+    return big_endian() ? Words{high, low} : Words{low, high};
 }
 
 inline Words singles(std::initializer_list<float> values)
