@@ -13,11 +13,17 @@ enum Encoding { DENSE, PACKED, LARGE };
 
 struct Writer {
     FILE *file;
-    std::vector<uint32_t> words;
+    bool big_endian; // every word reversed, a double's high half first
+    bool complex_values; // value type 4: each value followed by an imaginary part
 
-    void record(const std::vector<uint32_t> &payload)
+    void record(std::vector<uint32_t> payload, size_t text_from = SIZE_MAX)
     {
         uint32_t length = static_cast<uint32_t>(payload.size() * 4);
+        if (big_endian) {
+            length = __builtin_bswap32(length);
+            for (size_t i = 0; i < payload.size() && i < text_from; ++i)
+                payload[i] = __builtin_bswap32(payload[i]);
+        }
         fwrite(&length, 4, 1, file);
         fwrite(payload.data(), 4, payload.size(), file);
         fwrite(&length, 4, 1, file);
@@ -25,23 +31,24 @@ struct Writer {
 
     void header(int32_t columns, int32_t rows, const char *name)
     {
-        std::vector<uint32_t> payload = {static_cast<uint32_t>(columns), static_cast<uint32_t>(rows), 6, 2, 0, 0};
+        std::vector<uint32_t> payload = {static_cast<uint32_t>(columns), static_cast<uint32_t>(rows), 6,
+                                         complex_values ? 4u : 2u, 0, 0};
         char field[8];
         memset(field, ' ', 8);
         memcpy(field, name, strnlen(name, 8));
         memcpy(&payload[4], field, 8);
-        record(payload);
+        record(payload, 4);
     }
 };
 
 double value(int64_t row, int64_t column) { return 1.0 / static_cast<double>(row + column) + (row == column ? 10.0 : 0.0); }
 
-void push_double(std::vector<uint32_t> *words, double v)
+void push_double(const Writer *w, std::vector<uint32_t> *words, double v)
 {
     uint32_t halves[2];
     memcpy(halves, &v, 8);
-    words->push_back(halves[0]);
-    words->push_back(halves[1]);
+    words->push_back(halves[w->big_endian ? 1 : 0]);
+    words->push_back(halves[w->big_endian ? 0 : 1]);
 }
 
 // One banded matrix of n columns; returns its number of nonzeros.
@@ -54,15 +61,19 @@ int64_t write_band(Writer *w, const char *name, int32_t n, int32_t h, Encoding e
         int32_t first = c - h < 1 ? 1 : c - h;
         int32_t last = c + h > n ? n : c + h;
         int32_t count = last - first + 1;
+        int32_t words = (w->complex_values ? 4 : 2) * count;
         payload.assign({static_cast<uint32_t>(c), static_cast<uint32_t>(encoding == DENSE ? first : 0), 0});
         if (encoding == PACKED)
-            payload.push_back(static_cast<uint32_t>((2 * count + 1) * 65536 + first));
+            payload.push_back(static_cast<uint32_t>((words + 1) * 65536 + first));
         if (encoding == LARGE) {
-            payload.push_back(static_cast<uint32_t>(2 * count + 1));
+            payload.push_back(static_cast<uint32_t>(words + 1));
             payload.push_back(static_cast<uint32_t>(first));
         }
-        for (int32_t r = first; r <= last; ++r)
-            push_double(&payload, value(r, c));
+        for (int32_t r = first; r <= last; ++r) {
+            push_double(w, &payload, value(r, c));
+            if (w->complex_values)
+                push_double(w, &payload, -0.5 * value(r, c));
+        }
         payload[2] = static_cast<uint32_t>(payload.size() - 3);
         w->record(payload);
         nonzeros += count;
@@ -71,9 +82,10 @@ int64_t write_band(Writer *w, const char *name, int32_t n, int32_t h, Encoding e
     return nonzeros;
 }
 
-int write_file(const std::string &path, const char *name, int32_t n, int32_t h, Encoding encoding, int before)
+int write_file(const std::string &path, const char *name, int32_t n, int32_t h, Encoding encoding, int before,
+               bool big_endian = false, bool complex_values = false)
 {
-    Writer w{fopen(path.c_str(), "wb"), {}};
+    Writer w{fopen(path.c_str(), "wb"), big_endian, complex_values};
     if (w.file == nullptr)
         return 1;
     for (int k = 1; k <= before; ++k) {
@@ -100,5 +112,7 @@ int main(int argc, char **argv)
     failed |= write_file(dir + "/band_packed.op4", "KPACKED", 60000, 15, PACKED, 0);
     failed |= write_file(dir + "/many.op4", "KLAST", 50000, 3, LARGE, 19);
     failed |= write_file(dir + "/band_200k.op4", "K200K", 200000, 3, LARGE, 0);
+    failed |= write_file(dir + "/band_large_be.op4", "KLARGE", 1000000, 15, LARGE, 0, true);
+    failed |= write_file(dir + "/band_complex.op4", "KLARGE", 1000000, 15, LARGE, 0, false, true);
     return failed;
 }
