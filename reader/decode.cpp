@@ -398,15 +398,17 @@ void fill_pointers(int64_t *pointers, int64_t from, int64_t through, int64_t val
 }
 
 // Reads and decodes up to column_count records; nonzero when it stopped early.
-int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t *next_column)
+int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t *next_column, int *end_record_read)
 {
     for (int64_t record = 1; record <= column_count; ++record) {
         ColumnHead head;
         RecordOutcome outcome = read_column(&head, &d->view, d->output->long_records);
         if (outcome != RECORD_DONE)
             return read_failure(d, outcome, record);
-        if (head.column > column_count)
+        if (head.column > column_count) {
+            *end_record_read = 1;
             return 0;
+        }
         d->column = head.column;
         if (head.column >= *next_column) {
             fill_pointers(d->output->column_pointers, *next_column - 1, head.column - 1, d->entry_count);
@@ -465,11 +467,17 @@ int FIRSTRECORDCHECK(int32_t column_count, char problem[PROBLEM_LENGTH])
     return read_failure(&d, outcome, 1);
 }
 
-void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
-                 int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
-                 char problem[PROBLEM_LENGTH])
+int strings_count_values(const RecordView *view, int32_t value_type, int64_t row_count)
 {
-    int64_t file_limit = channel_remaining() / (value_type == VALUE_TYPE_DOUBLE ? 8 : 4) + 1;
+    int64_t w = value_words(layout_of(value_type));
+    return view->count > 1 && !strings_tile(view, RULE_WORDS, w, row_count) &&
+           strings_tile(view, RULE_VALUE_COUNT, w, row_count);
+}
+
+void DECODECOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
+                   int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
+                   char problem[PROBLEM_LENGTH], int *end_record_read)
+{
     Decoder d = {};
     d.output = output;
     d.capacity = capacity;
@@ -479,16 +487,25 @@ void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, i
     d.layout = layout_of(value_type);
     d.status = DECODE_DONE;
     d.problem = problem;
-    d.file_limit = file_limit;
+    d.file_limit = channel_remaining() / (value_type == VALUE_TYPE_DOUBLE ? 8 : 4) + 1;
     int64_t next_column = 1;
     problem[0] = '\0';
-    if (column_count >= 1 && decode_records(&d, column_count, large_flag, &next_column) != 0) {
-        close_channel();
+    *end_record_read = 0;
+    if (column_count >= 1 && decode_records(&d, column_count, large_flag, &next_column, end_record_read) != 0) {
         *decode_status = d.status;
         return;
     }
     if (column_count >= 0)
         fill_pointers(output->column_pointers, next_column - 1, column_count, d.entry_count);
-    close_channel();
     *decode_status = DECODE_DONE;
+}
+
+void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
+                 int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
+                 char problem[PROBLEM_LENGTH])
+{
+    int end_record_read = 0;
+    DECODECOLUMNS(output, column_count, capacity, row_count, value_type, selector, large_flag, decode_status,
+                  problem, &end_record_read);
+    close_channel();
 }

@@ -70,4 +70,13 @@ void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, i
                  int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
                  char problem[PROBLEM_LENGTH]);
 
+// READCOLUMNS without the close: the channel stays open behind the last
+// record read; end_record_read tells whether that was the end record.
+void DECODECOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
+                   int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
+                   char problem[PROBLEM_LENGTH], int *end_record_read);
+
+// 1 when a string record's strings count values rather than words + 1.
+int strings_count_values(const RecordView *view, int32_t value_type, int64_t row_count);
+
 #endif

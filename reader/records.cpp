@@ -261,6 +261,14 @@ int channel_is_open() { return channel.is_open; }
 
 int channel_is_big_endian() { return channel.big_endian; }
 
+int64_t channel_position() { return channel.position; }
+
+void channel_return_to(int64_t position)
+{
+    if (position >= 0 && position <= channel.size)
+        channel.position = position;
+}
+
 RecordOutcome peek_record()
 {
     if (!channel.is_open || channel.stuck)

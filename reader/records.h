@@ -85,6 +85,9 @@ int resume_channel();
 int64_t channel_remaining();
 // 1 when the file is read big-endian (decided when it was opened).
 int channel_is_big_endian();
+// The place of the next record, and a return to a place taken earlier.
+int64_t channel_position();
+void channel_return_to(int64_t position);
 
 struct HeaderRecord {
     int32_t column_count;

@@ -1,0 +1,118 @@
+// The host side of decoding. Every host operation that may end the call
+// runs with the file closed, so that no file stays open when it does.
+#include "host_output.h"
+
+#include <cstdio>
+
+#include "memory.h"
+
+const char BAD_FILE[] = "MATLAB:zorvane:BadFile";
+const char OUT_OF_MEMORY[] = "MATLAB:zorvane:OutOfMemory";
+
+namespace {
+
+// The call's room for records longer than the word buffer: host memory,
+// which the host frees itself when it ends the call.
+WordStore long_records;
+
+void reopen_after_host()
+{
+    if (resume_channel() != 0)
+        raise_closed(BAD_FILE, "Damaged file: the file changed while it was read.");
+}
+
+// Gives the output room for slots entries when decoding needs more.
+int grow_output(SparseOutput *output, int64_t slots, void *context)
+{
+    auto *matrix = static_cast<mxArray *>(context);
+    suspend_channel();
+    int failed = MXRESIZESPARSE730(matrix, slots);
+    reopen_after_host();
+    output->values = MXGETPR(matrix);
+    output->imag = MXGETPI(matrix);
+    output->rows = MXGETIR730(matrix);
+    output->slots = failed ? output->slots : slots;
+    return failed;
+}
+
+// Room for a record of count words, when the process can get it.
+int enlarge_long_records(WordStore *store, int64_t count, void *)
+{
+    if (!memory_fits(4 * count, 4 * store->capacity, memory_available()))
+        return 1;
+    suspend_channel();
+    void *words = MXREALLOC(store->words, static_cast<size_t>(count) * 4);
+    reopen_after_host();
+    if (words == nullptr)
+        return 1;
+    store->words = static_cast<uint32_t *>(words);
+    store->capacity = count;
+    return 0;
+}
+
+} // namespace
+
+void begin_call_memory() { long_records = WordStore{}; }
+
+void end_call_memory()
+{
+    MXFREE(long_records.words);
+    long_records = WordStore{};
+}
+
+void raise_closed(const char *identifier, const char *message)
+{
+    close_channel();
+    end_call_memory();
+    if (identifier == nullptr)
+        MEXERRMSGTXT(message);
+    MEXERRMSGIDANDTXT(identifier, message);
+}
+
+int header_is_invalid(int32_t row_count, int32_t column_count, char message[PROBLEM_LENGTH])
+{
+    if (row_count != INT32_MIN && column_count >= 0)
+        return 0;
+    snprintf(message, PROBLEM_LENGTH, "Damaged file: the matrix header gives %d rows and %d columns.", row_count,
+             column_count);
+    return 1;
+}
+
+const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector,
+                           mxArray **matrix, int *end_record_read, char problem[PROBLEM_LENGTH])
+{
+    int32_t large_flag = 0, rows = 0;
+    int64_t capacity = 0;
+    SIZESFROMHEADER(row_count, column_count, &large_flag, &rows, &capacity);
+    int64_t slots = INITIALSLOTS(capacity, value_type);
+    int complex_values = value_type == VALUE_TYPE_COMPLEX_SINGLE || value_type == VALUE_TYPE_COMPLEX_DOUBLE;
+    int64_t needed = output_bytes(column_count, slots, complex_values);
+    int64_t available = memory_available();
+    if (!memory_fits(needed, 0, available)) {
+        snprintf(problem, PROBLEM_LENGTH, "Out of memory: the matrix needs %lld MB, the process can get %lld MB.",
+                 static_cast<long long>(needed >> 20), static_cast<long long>(available >> 20));
+        return OUT_OF_MEMORY;
+    }
+    suspend_channel();
+    *matrix = MXCREATESPARSE730(rows, column_count, slots, complex_values);
+    reopen_after_host();
+    long_records.enlarge = enlarge_long_records;
+    SparseOutput output = {MXGETPR(*matrix), MXGETIR730(*matrix), MXGETJC730(*matrix), slots, grow_output,
+                           *matrix,          MXGETPI(*matrix),   &long_records};
+    int32_t decode_status = DECODE_DONE;
+    DECODECOLUMNS(&output, column_count, capacity, rows, value_type, selector, large_flag, &decode_status, problem,
+                  end_record_read);
+    if (decode_status == DECODE_CAPACITY) {
+        snprintf(problem, PROBLEM_LENGTH, "Too many non-zeros in matrix.");
+        return "MATLAB:zorvane:TooLarge";
+    }
+    if (decode_status == DECODE_NO_MEMORY)
+        return OUT_OF_MEMORY;
+    if (decode_status != DECODE_DONE)
+        return BAD_FILE;
+    // Fails only without memory, and then the output keeps its larger room.
+    suspend_channel();
+    (void)MXRESIZESPARSE730(*matrix, output.column_pointers[column_count]);
+    reopen_after_host();
+    return nullptr;
+}

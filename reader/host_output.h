@@ -1,0 +1,31 @@
+// The host side of decoding, shared by the gateways: a located matrix into
+// a new host sparse matrix, the call's own memory, and the one place where
+// a call that opened the file ends in an error.
+#ifndef READER_HOST_OUTPUT_H
+#define READER_HOST_OUTPUT_H
+
+#include "host.h"
+#include "reader.h"
+
+extern const char BAD_FILE[];
+extern const char OUT_OF_MEMORY[];
+
+// At the start of every call: whatever an ended call held, its host freed.
+void begin_call_memory();
+// Before a call returns: frees the call's own memory.
+void end_call_memory();
+
+// Closes the file, frees the call's memory and raises (no identifier when null).
+[[noreturn]] void raise_closed(const char *identifier, const char *message);
+
+// 1 (with message set) for a header no output can be created from.
+int header_is_invalid(int32_t row_count, int32_t column_count, char message[PROBLEM_LENGTH]);
+
+// Decodes the matrix whose header was read last into a new host sparse
+// matrix, trimmed to its entries, once the process is known to have the
+// memory for it. The file stays open behind the last record read. Returns
+// null, or the error's identifier with problem set.
+const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector,
+                           mxArray **matrix, int *end_record_read, char problem[PROBLEM_LENGTH]);
+
+#endif
