@@ -6,6 +6,9 @@ try
   unused = zorvane (demo_file, "XXXXXXXX", 0);
 catch
 end_try_catch
+info = zorvane_dir (demo_file);
+printf ("zorvane_dir: %s\n", strjoin (arrayfun (@(m) sprintf ("%s (%dx%d, %s)", m.name, m.rows, m.columns, ...
+                                                             m.encoding), info, "UniformOutput", false)', ", "));
 K = zorvane (demo_file, "KAA", 0);
 printf ("KAA: %d x %d sparse, %d nonzeros, symmetric: %d\n", rows (K), columns (K), nnz (K), isequal (K, K'));
 warning ("off", "all");

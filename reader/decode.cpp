@@ -401,6 +401,10 @@ void fill_pointers(int64_t *pointers, int64_t from, int64_t through, int64_t val
 int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t *next_column, int *end_record_read)
 {
     for (int64_t record = 1; record <= column_count; ++record) {
+        if (d->output->matrix_ends_here != nullptr && d->output->matrix_ends_here()) {
+            *end_record_read = 1;
+            return 0;
+        }
         ColumnHead head;
         RecordOutcome outcome = read_column(&head, &d->view, d->output->long_records);
         if (outcome != RECORD_DONE)

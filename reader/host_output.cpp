@@ -52,6 +52,53 @@ int enlarge_long_records(WordStore *store, int64_t count, void *)
 
 } // namespace
 
+void suspend_for_host() { suspend_channel(); }
+void resume_after_host() { reopen_after_host(); }
+
+void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1])
+{
+    char identifier[64], field[FILE_NAME_LENGTH];
+    if (!MXISCHAR(input)) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:NonString", function);
+        MEXERRMSGIDANDTXT(identifier, "First input must be string.");
+    }
+    if (MXGETM730(input) != 1) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:NonRowVector", function);
+        MEXERRMSGIDANDTXT(identifier, "First input must be row vector.");
+    }
+    if (MXGETN730(input) > FILE_NAME_LENGTH) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:TooLong", function);
+        MEXERRMSGIDANDTXT(identifier, "First input string is too long.");
+    }
+    if (MXGETSTRING730(input, field, FILE_NAME_LENGTH) != 0) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:readError", function);
+        MEXERRMSGIDANDTXT(identifier, "Error reading string.");
+    }
+    int length = FILE_NAME_LENGTH;
+    while (length > 0 && field[length - 1] == ' ')
+        --length;
+    // A NUL byte would name another file: such a name opens nothing.
+    memcpy(path, field, static_cast<size_t>(length));
+    path[length] = '\0';
+    if (memchr(field, '\0', static_cast<size_t>(length)) != nullptr)
+        path[0] = '\0';
+}
+
+void trimmed_name(const char name[NAME_LENGTH], char text[NAME_LENGTH + 1])
+{
+    int length = NAME_LENGTH;
+    while (length > 0 && name[length - 1] == ' ')
+        --length;
+    memcpy(text, name, static_cast<size_t>(length));
+    text[length] = '\0';
+}
+
+HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_api_version)
+{
+    *built_by_release = 131435;
+    *target_api_version = 120586240;
+}
+
 void begin_call_memory() { long_records = WordStore{}; }
 
 void end_call_memory()
@@ -79,7 +126,8 @@ int header_is_invalid(int32_t row_count, int32_t column_count, char message[PROB
 }
 
 const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector,
-                           mxArray **matrix, int *end_record_read, char problem[PROBLEM_LENGTH])
+                           mxArray **matrix, int *end_record_read, char problem[PROBLEM_LENGTH],
+                           int (*matrix_ends_here)())
 {
     int32_t large_flag = 0, rows = 0;
     int64_t capacity = 0;
@@ -98,7 +146,7 @@ const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t valu
     reopen_after_host();
     long_records.enlarge = enlarge_long_records;
     SparseOutput output = {MXGETPR(*matrix), MXGETIR730(*matrix), MXGETJC730(*matrix), slots, grow_output,
-                           *matrix,          MXGETPI(*matrix),   &long_records};
+                           *matrix,          MXGETPI(*matrix),   &long_records,         matrix_ends_here};
     int32_t decode_status = DECODE_DONE;
     DECODECOLUMNS(&output, column_count, capacity, rows, value_type, selector, large_flag, &decode_status, problem,
                   end_record_read);

@@ -25,7 +25,20 @@ int header_is_invalid(int32_t row_count, int32_t column_count, char message[PROB
 // matrix, trimmed to its entries, once the process is known to have the
 // memory for it. The file stays open behind the last record read. Returns
 // null, or the error's identifier with problem set.
+// With matrix_ends_here set, a matrix also ends before a record it says 1 to.
 const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t value_type, int32_t selector,
-                           mxArray **matrix, int *end_record_read, char problem[PROBLEM_LENGTH]);
+                           mxArray **matrix, int *end_record_read, char problem[PROBLEM_LENGTH],
+                           int (*matrix_ends_here)() = nullptr);
+
+// A gateway's file-name input (checked as zorvane checks it, under the
+// caller's identifiers) as a path; raises on what is not one.
+void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1]);
+
+// The matrix name without its trailing blanks, as a C string.
+void trimmed_name(const char name[NAME_LENGTH], char text[NAME_LENGTH + 1]);
+
+// Host work during a scan: closes the file before, reopens it after.
+void suspend_for_host();
+void resume_after_host();
 
 #endif

@@ -57,6 +57,7 @@ struct SparseOutput {
     void *context;
     double *imag = nullptr;            // imaginary parts of a complex matrix, else null
     WordStore *long_records = nullptr; // room for records longer than the word buffer, or null
+    int (*matrix_ends_here)() = nullptr; // asked before each record, when set: 1 ends the matrix there
 };
 
 // Before any output exists: whether the matrix's first column record can

@@ -46,6 +46,8 @@ int encoding_of(const MatrixEntry *entry, const ColumnHead *head, const RecordVi
 
 } // namespace
 
+int header_follows() { return header_at(channel_position()); }
+
 RecordOutcome SCANHEADER(MatrixEntry *entry)
 {
     for (;;) {

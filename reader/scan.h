@@ -26,6 +26,9 @@ RecordOutcome SCANHEADER(MatrixEntry *entry);
 // end of the file. Notes the encodings it sees.
 RecordOutcome SKIPCOLUMNS(MatrixEntry *entry, WordStore *store);
 
+// 1 when the next record has a header's shape (the channel stays put).
+int header_follows();
+
 // The encoding's name: "dense", "packed", "large", "value-count" or "mixed".
 const char *encoding_name(int encodings);
 

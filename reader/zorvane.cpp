@@ -58,12 +58,6 @@ void check_header(int32_t row_count, int32_t column_count)
 
 } // namespace
 
-HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_api_version)
-{
-    *built_by_release = 131435;
-    *target_api_version = 120586240;
-}
-
 HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     begin_call_memory();

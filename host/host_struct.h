@@ -1,0 +1,23 @@
+// The host operations of the whole-file gateways: structures, cells,
+// scalars and text. Hosts only (the stand-in host has no structures).
+#ifndef HOST_HOST_STRUCT_H
+#define HOST_HOST_STRUCT_H
+
+#include "host.h"
+
+inline int MXISCELL(const mxArray *a) { return mxIsCell(a) ? 1 : 0; }
+inline int64_t MXGETNUMBEROFELEMENTS(const mxArray *a) { return static_cast<int64_t>(mxGetNumberOfElements(a)); }
+inline const mxArray *MXGETCELL(const mxArray *a, int64_t k) { return mxGetCell(a, static_cast<mwIndex>(k)); }
+inline mxArray *MXCREATESTRUCTMATRIX(int64_t m, int64_t n, int count, const char **fields)
+{
+    return mxCreateStructMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n), count, fields);
+}
+inline void MXSETFIELD(mxArray *a, int64_t k, const char *field, mxArray *value)
+{
+    mxSetField(a, static_cast<mwIndex>(k), field, value);
+}
+inline mxArray *MXCREATESTRING(const char *text) { return mxCreateString(text); }
+inline mxArray *MXCREATEDOUBLESCALAR(double value) { return mxCreateDoubleScalar(value); }
+inline mxArray *MXCREATELOGICALSCALAR(int value) { return mxCreateLogicalScalar(value != 0); }
+
+#endif

@@ -1,0 +1,69 @@
+// info = zorvane_dir(file): every matrix's header as a struct array, in
+// file order, found by the file's structure.
+#include <cstdio>
+
+#include "host_output.h"
+#include "host_struct.h"
+#include "scan.h"
+
+namespace {
+
+const char *FIELDS[] = {"name", "rows", "columns", "form", "type", "precision", "complex", "encoding", "byte_order",
+                        "format"};
+constexpr int FIELD_COUNT = 10;
+
+// Reads the next matrix through its end record; 0 when there is none.
+int next_matrix(MatrixEntry *entry, WordStore *store)
+{
+    return SCANHEADER(entry) == RECORD_DONE && SKIPCOLUMNS(entry, store) != RECORD_DAMAGED;
+}
+
+void fill(mxArray *info, int64_t k, const MatrixEntry *entry)
+{
+    const HeaderRecord *h = &entry->header;
+    int complex_values = h->value_type == VALUE_TYPE_COMPLEX_SINGLE || h->value_type == VALUE_TYPE_COMPLEX_DOUBLE;
+    int double_precision = h->value_type == VALUE_TYPE_DOUBLE || h->value_type == VALUE_TYPE_COMPLEX_DOUBLE;
+    char name[NAME_LENGTH + 1];
+    trimmed_name(h->name, name);
+    MXSETFIELD(info, k, "name", MXCREATESTRING(name));
+    MXSETFIELD(info, k, "rows", MXCREATEDOUBLESCALAR(h->row_count < 0 ? -static_cast<double>(h->row_count) : h->row_count));
+    MXSETFIELD(info, k, "columns", MXCREATEDOUBLESCALAR(h->column_count));
+    MXSETFIELD(info, k, "form", MXCREATEDOUBLESCALAR(h->form));
+    MXSETFIELD(info, k, "type", MXCREATEDOUBLESCALAR(h->value_type));
+    MXSETFIELD(info, k, "precision", MXCREATESTRING(double_precision ? "double" : "single"));
+    MXSETFIELD(info, k, "complex", MXCREATELOGICALSCALAR(complex_values));
+    MXSETFIELD(info, k, "encoding", MXCREATESTRING(encoding_name(entry->encodings)));
+    MXSETFIELD(info, k, "byte_order", MXCREATESTRING(channel_is_big_endian() ? "big" : "little"));
+    MXSETFIELD(info, k, "format", MXCREATESTRING("binary"));
+}
+
+} // namespace
+
+HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
+{
+    begin_call_memory();
+    if (nrhs != 1)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_dir:nInput", "One input required.");
+    if (nlhs > 1)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_dir:nOutput", "One output required.");
+    char path[FILE_NAME_LENGTH + 1];
+    file_path_argument(prhs[0], "zorvane_dir", path);
+    // Counted first, so that the struct array is created once, with the file closed.
+    if (open_channel(path) != 0)
+        raise_closed(nullptr, "zorvane: Could not open file");
+    MatrixEntry entry;
+    int64_t count = 0;
+    while (next_matrix(&entry, nullptr))
+        ++count;
+    close_channel();
+    plhs[0] = MXCREATESTRUCTMATRIX(count, 1, FIELD_COUNT, FIELDS);
+    if (open_channel(path) != 0)
+        raise_closed(nullptr, "zorvane: Could not open file");
+    for (int64_t k = 0; k < count && next_matrix(&entry, nullptr); ++k) {
+        suspend_for_host();
+        fill(plhs[0], k, &entry);
+        resume_after_host();
+    }
+    close_channel();
+    end_call_memory();
+}

@@ -1,0 +1,22 @@
+%ZORVANE_DIR  List the matrices of an OUTPUT4 matrix file as data.
+%   INFO = zorvane_dir (FILE) returns a struct array with one element per
+%   matrix in FILE, in file order, with the fields
+%     name        the matrix name, trailing blanks removed
+%     rows        number of rows
+%     columns     number of columns
+%     form        the header's form
+%     type        the header's value type (1 to 4)
+%     precision   "single" or "double"
+%     complex     true for value types 3 and 4
+%     encoding    "dense", "packed", "large", "value-count", or "mixed"
+%     byte_order  "little" or "big"
+%     format      "binary"
+%   Matrices are found by the file's structure (header, column records,
+%   end record), so data that looks like a name is never listed. An empty
+%   file gives a 0-by-1 struct array.
+%
+%   Example:
+%     info = zorvane_dir ('model.op4');
+%     printf ('%-8s %8d x %-8d %s\n', [{info.name}; {info.rows}; {info.columns}; {info.encoding}]{:});
+%
+%   See also zorvane_load, zorvane.

@@ -1,0 +1,159 @@
+// M = zorvane_load(file [, names [, selector]]): every matrix of the file,
+// or those named, as a struct array in file order, repeated names kept;
+// the file is read once, its matrices found by its structure.
+#include <cstdio>
+
+#include "convert.h"
+#include "host_output.h"
+#include "host_struct.h"
+#include "scan.h"
+
+namespace {
+
+const char *FIELDS[] = {"name", "form", "type", "matrix"};
+constexpr int FIELD_COUNT = 4;
+
+struct Loaded {
+    HeaderRecord header;
+    mxArray *matrix;
+};
+
+// The call's lists, in host memory that the host frees if it ends the call.
+char (*wanted)[NAME_LENGTH];
+int *found;
+int64_t wanted_count;
+Loaded *loaded;
+int64_t loaded_count, loaded_room;
+
+void *host_array(void *p, int64_t count, size_t size)
+{
+    void *q = MXREALLOC(p, static_cast<size_t>(count > 0 ? count : 1) * size);
+    if (q == nullptr)
+        raise_closed(OUT_OF_MEMORY, "Out of memory for the list of matrices.");
+    return q;
+}
+
+// One name as a blank-filled field; raises on what is not a name.
+void name_field(const mxArray *name, char field[NAME_LENGTH])
+{
+    if (!MXISCHAR(name) || MXGETM730(name) != 1)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonString", "Names must be character rows or a cell array of them.");
+    if (MXGETN730(name) > NAME_LENGTH)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:TooLong", "A name has more than 8 characters.");
+    if (MXGETSTRING730(name, field, NAME_LENGTH) != 0)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:readError", "Error reading string.");
+}
+
+void wanted_names(const mxArray *names)
+{
+    wanted_count = MXISCELL(names) ? MXGETNUMBEROFELEMENTS(names) : 1;
+    wanted = static_cast<char(*)[NAME_LENGTH]>(host_array(nullptr, wanted_count, NAME_LENGTH));
+    found = static_cast<int *>(host_array(nullptr, wanted_count, sizeof(int)));
+    for (int64_t k = 0; k < wanted_count; ++k) {
+        const mxArray *name = MXISCELL(names) ? MXGETCELL(names, k) : names;
+        if (name == nullptr)
+            MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonString", "Names must be character rows or a cell array of them.");
+        name_field(name, wanted[k]);
+        found[k] = 0;
+    }
+}
+
+// Whether the matrix is asked for (every one when no names were given).
+int is_wanted(const char name[NAME_LENGTH])
+{
+    int asked = wanted == nullptr;
+    for (int64_t k = 0; k < wanted_count; ++k)
+        if (memcmp(wanted[k], name, NAME_LENGTH) == 0)
+            asked = found[k] = 1;
+    return asked;
+}
+
+// Decodes the matrix just located; a failure names the matrix.
+void load_matrix(const HeaderRecord *h, int32_t selector)
+{
+    char problem[PROBLEM_LENGTH], message[PROBLEM_LENGTH + 32], name[NAME_LENGTH + 1];
+    trimmed_name(h->name, name);
+    mxArray *matrix = nullptr;
+    int end_record_read = 0;
+    const char *identifier = BAD_FILE;
+    if (!header_is_invalid(h->row_count, h->column_count, problem) && FIRSTRECORDCHECK(h->column_count, problem) == 0)
+        identifier = decode_to_host(h->row_count, h->column_count, h->value_type, selector, &matrix, &end_record_read,
+                                    problem, header_follows);
+    if (identifier != nullptr) {
+        snprintf(message, sizeof message, "%s: %s", name, problem);
+        raise_closed(identifier, message);
+    }
+    if (loaded_count == loaded_room) {
+        loaded_room = 2 * loaded_room + 8;
+        suspend_for_host();
+        loaded = static_cast<Loaded *>(host_array(loaded, loaded_room, sizeof(Loaded)));
+        resume_after_host();
+    }
+    loaded[loaded_count++] = Loaded{*h, matrix};
+    MatrixEntry entry = {*h, 0};
+    if (!end_record_read && SKIPCOLUMNS(&entry, nullptr) == RECORD_DAMAGED)
+        loaded_room = -1; // the scan ends here, as at a damaged length word anywhere
+}
+
+void check_all_found()
+{
+    for (int64_t k = 0; k < wanted_count; ++k)
+        if (!found[k]) {
+            char name[NAME_LENGTH + 1], message[64];
+            trimmed_name(wanted[k], name);
+            snprintf(message, sizeof message, "Matrix %s is not in the file.", name);
+            MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NotFound", message);
+        }
+}
+
+mxArray *result()
+{
+    mxArray *out = MXCREATESTRUCTMATRIX(loaded_count, 1, FIELD_COUNT, FIELDS);
+    for (int64_t k = 0; k < loaded_count; ++k) {
+        char name[NAME_LENGTH + 1];
+        trimmed_name(loaded[k].header.name, name);
+        MXSETFIELD(out, k, "name", MXCREATESTRING(name));
+        MXSETFIELD(out, k, "form", MXCREATEDOUBLESCALAR(loaded[k].header.form));
+        MXSETFIELD(out, k, "type", MXCREATEDOUBLESCALAR(loaded[k].header.value_type));
+        MXSETFIELD(out, k, "matrix", loaded[k].matrix);
+    }
+    return out;
+}
+
+} // namespace
+
+HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
+{
+    begin_call_memory();
+    wanted = nullptr;
+    found = nullptr;
+    loaded = nullptr;
+    wanted_count = loaded_count = loaded_room = 0;
+    if (nrhs < 1 || nrhs > 3)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nInput", "One to three inputs required.");
+    if (nlhs > 1)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nOutput", "One output required.");
+    char path[FILE_NAME_LENGTH + 1];
+    file_path_argument(prhs[0], "zorvane_load", path);
+    if (nrhs >= 2)
+        wanted_names(prhs[1]);
+    double third_input = 0.0;
+    if (nrhs == 3 && (MXISCHAR(prhs[2]) || first_numeric_value(prhs[2], &third_input) != 0))
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonNumeric", "Third input must be numeric.");
+    if (nrhs == 3 && (MXGETM730(prhs[2]) != 1 || MXGETN730(prhs[2]) != 1))
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NotScalar", "Third input must be scalar.");
+    int32_t selector = selector_from_double(third_input);
+    if (open_channel(path) != 0)
+        raise_closed(nullptr, "zorvane: Could not open file");
+    MatrixEntry entry;
+    while (loaded_room >= 0 && SCANHEADER(&entry) == RECORD_DONE) {
+        if (is_wanted(entry.header.name))
+            load_matrix(&entry.header, selector);
+        else if (SKIPCOLUMNS(&entry, nullptr) == RECORD_DAMAGED)
+            break;
+    }
+    close_channel();
+    check_all_found();
+    plhs[0] = result();
+    end_call_memory();
+}

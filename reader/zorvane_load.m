@@ -1,0 +1,21 @@
+%ZORVANE_LOAD  Read every matrix of an OUTPUT4 matrix file at once.
+%   M = zorvane_load (FILE) returns a struct array with one element per
+%   matrix in FILE, in file order, repeated names kept, with the fields
+%     name    the matrix name, trailing blanks removed
+%     form    the header's form
+%     type    the header's value type
+%     matrix  the sparse matrix, exactly as zorvane (FILE, name, SELECTOR)
+%             returns it
+%   M = zorvane_load (FILE, NAMES) loads only the matrices named by NAMES,
+%   a character row or a cell array of them; a name not in the file is
+%   the error MATLAB:zorvane_load:NotFound.
+%   M = zorvane_load (FILE, NAMES, SELECTOR) applies SELECTOR (default 0)
+%   as zorvane does.
+%   The file is read once. A damaged matrix gives zorvane's error for it,
+%   with the matrix's name in front of the message.
+%
+%   Example:
+%     M = zorvane_load ('model.op4', {'KAA', 'MAA'});
+%     K = M(strcmp ({M.name}, 'KAA')).matrix;
+%
+%   See also zorvane_dir, zorvane.

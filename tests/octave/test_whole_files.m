@@ -1,0 +1,64 @@
+## zorvane_dir and zorvane_load on files of several matrices: every
+## dialect, a repeated name, a column record holding printable bytes, a
+## matrix lacking its end record; each loaded matrix equals zorvane's.
+function test_whole_files ()
+  dir = tempname ();
+  mkdir (dir);
+  cleanup = onCleanup (@() confirm_recursive_rmdir (false) || rmdir (dir, "s"));
+  f = fullfile (dir, "many.op4");
+  vc = @(n, r) uint32 (n * 65536 + r);
+  ## Words 2 and 3 of KAA's second record read as the name "TEXT1234".
+  printable = [op4_words(1.5, "double")(1), typecast(uint8("TEXT1234"), "uint32"), op4_words(2, "double")(2)];
+  bytes = [op4_header(2, 4, 6, 2, "KAA"), op4_column(1, 1, op4_words([1 2], "double")), ...
+           op4_column(2, 1, printable), op4_column(3, 1, []), ...
+           op4_header(2, 3, 1, 3, "QHH"), op4_column(1, 1, op4_words(single([1+1i 2i]), "single")), ...
+           op4_column(3, 1, []), ...
+           op4_header(3, 9, 6, 2, "KVC"), op4_column(2, 0, [vc(1, 5), op4_words(7, "double")]), ...
+           op4_column(4, 1, op4_words(0, "single")), ...
+           op4_header(2, -70000, 1, 1, "KAA"), op4_column(2, 0, [uint32([3 1]), op4_words([4 5], "single")]), ...
+           op4_header(1, 2, 1, 2, "LAST"), op4_column(1, 2, op4_words(9, "double")), op4_column(2, 1, [])];
+  op4_write (f, bytes);
+  info = zorvane_dir (f);
+  assert (size (info), [5 1]);
+  assert ({info.name}, {"KAA", "QHH", "KVC", "KAA", "LAST"});
+  assert ([info.rows; info.columns; info.type], [4 3 9 70000 2; 2 2 3 2 1; 2 3 2 1 2]);
+  assert ({info.precision}, {"double", "single", "double", "single", "double"});
+  assert ([info.complex], [false true false false false]);
+  assert ({info.encoding}, {"dense", "dense", "value-count", "large", "dense"});
+  assert (all (strcmp ({info.byte_order}, "little") & strcmp ({info.format}, "binary")));
+
+  M = zorvane_load (f);
+  assert ({M.name}, {"KAA", "QHH", "KVC", "KAA", "LAST"});
+  assert ([M.form; M.type], [6 1 6 1 1; 2 3 2 1 2]);
+  assert (isequal (M(1).matrix, zorvane (f, "KAA", 0)));
+  assert (isequal (M(2).matrix, zorvane (f, "QHH", 0)) && iscomplex (M(2).matrix));
+  assert (isequal (M(3).matrix, zorvane (f, "KVC", 0)));
+  assert (full (M(4).matrix(1:2, 2)), [4; 5]);
+  assert (isequal (M(5).matrix, zorvane (f, "LAST", 0)));
+  U = zorvane_load (f, {"KAA", "LAST"}, 1);
+  assert ({U.name}, {"KAA", "KAA", "LAST"});
+  assert (isequal (U(1).matrix, zorvane (f, "KAA", 1)));
+  assert (numel (zorvane_load (f, "QHH")), 1);
+  expect_error (@() zorvane_load (f, {"KAA", "NONE"}), "MATLAB:zorvane_load:NotFound", "NONE");
+  expect_error (@() zorvane_dir (fullfile (dir, "none.op4")), "", "Could not open file");
+
+  ## A damaged matrix names itself; an empty file has no matrices.
+  op4_write (f, [op4_header(1, 2, 1, 2, "GOOD"), op4_column(1, 1, op4_words(1, "double")), ...
+                 op4_header(1, 2, 1, 2, "BAD"), op4_column(1, 1, op4_words(1, "double")(1))]);
+  expect_error (@() zorvane_load (f), "MATLAB:zorvane:BadFile", "BAD: Damaged file");
+  op4_write (f, []);
+  assert (size (zorvane_dir (f)), [0 1]);
+  assert (isfield (zorvane_dir (f), "encoding"));
+  printf ("test_whole_files: all checks passed\n");
+endfunction
+
+function expect_error (call, identifier, text)
+  try
+    call ();
+  catch err
+    assert (err.identifier, identifier);
+    assert (! isempty (strfind (err.message, text)), err.message);
+    return;
+  end_try_catch
+  error ("expected an error containing '%s'", text);
+endfunction
