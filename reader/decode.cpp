@@ -431,6 +431,13 @@ int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t
 
 } // namespace
 
+int32_t selector_from_double(double value)
+{
+    if (!(value > -2147483649.0 && value < 2147483648.0))
+        return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
 ValueLayout layout_of(int32_t value_type)
 {
     switch (value_type) {

@@ -47,13 +47,6 @@ int file_path(const char field[FILE_NAME_LENGTH], char path[FILE_NAME_LENGTH + 1
 
 } // namespace
 
-int32_t selector_from_double(double value)
-{
-    if (!(value > -2147483649.0 && value < 2147483648.0))
-        return INT32_MIN;
-    return static_cast<int32_t>(value);
-}
-
 void LOCATEMATRIX(const char file_name_field[FILE_NAME_LENGTH], const char wanted_name_field[NAME_LENGTH],
                   double third_input, int32_t *selector, int32_t *row_count, int32_t *column_count,
                   int32_t *value_type, int32_t *locate_status)
