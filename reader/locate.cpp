@@ -12,16 +12,6 @@ const char LIST_MODE_NAME[NAME_LENGTH] = {'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'
 // Module storage that every call overwrites: the header name field.
 char header_name_field[NAME_LENGTH];
 
-int is_printable_name(const char name[NAME_LENGTH])
-{
-    for (int i = 0; i < NAME_LENGTH; ++i) {
-        auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x20 || byte > 0x7A)
-            return 0;
-    }
-    return 1;
-}
-
 void print_name(const char name[NAME_LENGTH])
 {
     char line[NAME_LENGTH + 2];

@@ -27,6 +27,9 @@ enum ValueLayout { LAYOUT_SINGLE, LAYOUT_DOUBLE, LAYOUT_COMPLEX_SINGLE, LAYOUT_C
 ValueLayout layout_of(int32_t value_type);
 constexpr size_t PROBLEM_LENGTH = 256;
 
+// A name whose 8 bytes all lie in 0x20 .. 0x7A.
+int is_printable_name(const char name[NAME_LENGTH]);
+
 // The third input truncated toward zero; NaN and out-of-range give INT32_MIN.
 int32_t selector_from_double(double value);
 

@@ -5,20 +5,10 @@
 
 namespace {
 
-int printable(const char name[NAME_LENGTH])
-{
-    for (int i = 0; i < NAME_LENGTH; ++i) {
-        auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x20 || byte > 0x7A)
-            return 0;
-    }
-    return 1;
-}
-
 // A header's shape: a printable name, sizes that can be created, a value type the format knows.
 int header_shaped(const HeaderRecord *h)
 {
-    return printable(h->name) && h->column_count >= 0 && h->row_count != INT32_MIN &&
+    return is_printable_name(h->name) && h->column_count >= 0 && h->row_count != INT32_MIN &&
            h->value_type >= VALUE_TYPE_SINGLE && h->value_type <= VALUE_TYPE_COMPLEX_DOUBLE;
 }
 
@@ -45,6 +35,16 @@ int encoding_of(const MatrixEntry *entry, const ColumnHead *head, const RecordVi
 }
 
 } // namespace
+
+int is_printable_name(const char name[NAME_LENGTH])
+{
+    for (int i = 0; i < NAME_LENGTH; ++i) {
+        auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x20 || byte > 0x7A)
+            return 0;
+    }
+    return 1;
+}
 
 int header_follows() { return header_at(channel_position()); }
 
