@@ -81,3 +81,38 @@ for w = 1:numel (dialects)
   info = dir (fullfile (bench_dir, dialects{w}));
   printf ("%-18s %8.1f %8.3f %10.2f\n", dialects{w}, info.bytes / 1e6, best(w), best(w) / best(1));
 endfor
+
+## Whole files: zorvane_load of the 20-matrix file against 20 zorvane
+## calls, one per name; and zorvane-mm converting the 1000000-column file
+## to Matrix Market (one run; the text is about 1.1 GB).
+path = fullfile (bench_dir, "many.op4");
+names = [arrayfun(@(k) sprintf ("M%d", k), 1:19, "UniformOutput", false), {"KLAST"}];
+best = inf (1, 2);
+for r = 1:rounds
+  t = tic;
+  M = zorvane_load (path);
+  best(1) = min (best(1), toc (t));
+  assert (numel (M), 20);
+  clear M;
+  t = tic;
+  for k = 1:numel (names)
+    B = zorvane (path, names{k}, 0);
+  endfor
+  best(2) = min (best(2), toc (t));
+  clear B;
+endfor
+printf ("\n%-34s %8.3f s\n%-34s %8.3f s\n%-34s %8.2f\n", "zorvane_load, 20 matrices", best(1), ...
+        "20 zorvane calls", best(2), "ratio load / calls", best(1) / best(2));
+out = tempname ();
+mkdir (out);
+source = fullfile (bench_dir, "band_large.op4");
+t = tic;
+[status, text] = system (sprintf ("'%s' '%s' -o '%s'", fullfile (fileparts (which ("zorvane")), "zorvane-mm"), source, out));
+seconds = toc (t);
+assert (status, 0, text);
+info = dir (source);
+written = dir (fullfile (out, "KLARGE.mtx"));
+printf ("%-34s %8.3f s, %6.1f MB/s of matrix file, %6.1f MB/s of text\n", "zorvane-mm band_large.op4", seconds, ...
+        info.bytes / 1e6 / seconds, written.bytes / 1e6 / seconds);
+confirm_recursive_rmdir (false);
+rmdir (out, "s");

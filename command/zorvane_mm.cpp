@@ -2,7 +2,9 @@
 // Market files, without Octave: the reader core with a host-free output.
 //   zorvane-mm FILE
 //   zorvane-mm FILE -o DIR [NAME ...] [-s SELECTOR]
+#include <charconv>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,29 +106,70 @@ void decode(const HeaderRecord *h, int32_t selector, Matrix *m)
         fail(BAD_FILE, name + "Damaged file: a length word after the matrix cannot be followed.");
 }
 
+// Text out through a buffer of our own; numbers by to_chars, which gives
+// what printf's %.17g gives at a fraction of its cost.
+struct TextOut {
+    FILE *file;
+    char buffer[1 << 16];
+    size_t used;
+};
+
+void put_flush(TextOut *out)
+{
+    fwrite(out->buffer, 1, out->used, out->file);
+    out->used = 0;
+}
+
+void put_integer(TextOut *out, long long value, char after)
+{
+    if (sizeof out->buffer - out->used < 64)
+        put_flush(out);
+    char *end = std::to_chars(out->buffer + out->used, out->buffer + sizeof out->buffer, value).ptr;
+    *end++ = after;
+    out->used = static_cast<size_t>(end - out->buffer);
+}
+
+void put_double(TextOut *out, double value, char after)
+{
+    if (sizeof out->buffer - out->used < 64)
+        put_flush(out);
+    char *end = out->buffer + out->used;
+    if (std::isnan(value))
+        end = static_cast<char *>(memcpy(end, "nan", 3)) + 3;
+    else
+        end = std::to_chars(end, out->buffer + sizeof out->buffer, value, std::chars_format::general, 17).ptr;
+    *end++ = after;
+    out->used = static_cast<size_t>(end - out->buffer);
+}
+
 // Writes DIR/NAME.mtx under a temporary name, renamed when complete.
 void write_market(const std::string &path, const HeaderRecord *h, const Matrix *m)
 {
     std::string temporary = path + ".tmp";
-    FILE *f = fopen(temporary.c_str(), "w");
-    if (f == nullptr)
+    static TextOut out;
+    out.file = fopen(temporary.c_str(), "w");
+    out.used = 0;
+    if (out.file == nullptr)
         fail("zorvane:mm:write", "cannot write " + temporary + ": " + strerror(errno));
     int complex_values = is_complex(h->value_type);
     int64_t columns = h->column_count, count = m->pointers[static_cast<size_t>(columns)];
-    fprintf(f, "%%%%MatrixMarket matrix coordinate %s general\n", complex_values ? "complex" : "real");
-    fprintf(f, "%lld %lld %lld\n", h->row_count < 0 ? -static_cast<long long>(h->row_count) : h->row_count,
-            static_cast<long long>(columns), static_cast<long long>(count));
+    fprintf(out.file, "%%%%MatrixMarket matrix coordinate %s general\n", complex_values ? "complex" : "real");
+    put_integer(&out, h->row_count < 0 ? -static_cast<long long>(h->row_count) : h->row_count, ' ');
+    put_integer(&out, columns, ' ');
+    put_integer(&out, count, '\n');
     for (int64_t c = 0; c < columns; ++c)
         for (int64_t e = m->pointers[static_cast<size_t>(c)]; e < m->pointers[static_cast<size_t>(c) + 1]; ++e) {
             auto k = static_cast<size_t>(e);
+            put_integer(&out, m->rows[k] + 1, ' ');
+            put_integer(&out, c + 1, ' ');
+            put_double(&out, m->values[k], complex_values ? ' ' : '\n');
             if (complex_values)
-                fprintf(f, "%lld %lld %.17g %.17g\n", static_cast<long long>(m->rows[k] + 1),
-                        static_cast<long long>(c + 1), m->values[k], m->imag[k]);
-            else
-                fprintf(f, "%lld %lld %.17g\n", static_cast<long long>(m->rows[k] + 1), static_cast<long long>(c + 1),
-                        m->values[k]);
+                put_double(&out, m->imag[k], '\n');
         }
-    if (fclose(f) != 0 || rename(temporary.c_str(), path.c_str()) != 0) {
+    put_flush(&out);
+    int failed = ferror(out.file) != 0;
+    failed |= fclose(out.file) != 0;
+    if (failed || rename(temporary.c_str(), path.c_str()) != 0) {
         remove(temporary.c_str());
         fail("zorvane:mm:write", "cannot write " + path);
     }
