@@ -11,3 +11,10 @@
 %     [Y, S] = tessik ([3 1; 4 0]);
 %
 %   See also zorvane.
+
+%!test
+%! [Y, S] = tessik ([3; 4]);
+%! assert (S, 25);
+%! assert (num2hex (Y), num2hex ([0.6000000000000001; 0.8]));
+
+%!error id=MATLAB:tessik:nInput tessik ()

@@ -21,3 +21,28 @@
 %     U = zorvane ('model.op4', 'KAA', 1);
 %
 %   See also tessik.
+
+%!function f = write_matrix_file (name, value_type, words)
+%!  f = [tempname() ".op4"];
+%!  rec = @(p) [typecast(int32(numel (p)), "uint8"), p, typecast(int32(numel (p)), "uint8")];
+%!  field = [name, repmat(" ", 1, 8 - numel (name))];
+%!  head = rec ([typecast(int32([1 2 1 value_type]), "uint8"), uint8(field)]);
+%!  column = rec (typecast ([int32([1 1 numel(words)]), words], "uint8"));
+%!  fid = fopen (f, "w");
+%!  fwrite (fid, [head, column]);
+%!  fclose (fid);
+%!endfunction
+
+%!test
+%! f = write_matrix_file ("KAA", 2, typecast ([1.5 -2], "int32"));
+%! A = zorvane (f, "KAA", 0);
+%! delete (f);
+%! assert (issparse (A) && isequal (full (A), [1.5; -2]));
+
+%!test
+%! f = write_matrix_file ("Q", 4, typecast ([1 2 3 4], "int32"));
+%! A = zorvane (f, "Q", 0);
+%! delete (f);
+%! assert (full (A), [1+2i; 3+4i]);
+
+%!error id=MATLAB:zorvane:nInput zorvane ("model.op4", "KAA")

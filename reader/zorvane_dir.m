@@ -20,3 +20,16 @@
 %     printf ('%-8s %8d x %-8d %s\n', [{info.name}; {info.rows}; {info.columns}; {info.encoding}]{:});
 %
 %   See also zorvane_load, zorvane.
+
+%!test
+%! f = [tempname() ".op4"];
+%! rec = @(p) [typecast(int32(numel (p)), "uint8"), p, typecast(int32(numel (p)), "uint8")];
+%! head = rec ([typecast(int32([1 2 6 1]), "uint8"), uint8("MAA     ")]);
+%! fid = fopen (f, "w");
+%! fwrite (fid, [head, rec(typecast (int32 ([1 1 2 1065353216 1073741824]), "uint8"))]);
+%! fclose (fid);
+%! info = zorvane_dir (f);
+%! delete (f);
+%! assert ({info.name, info.rows, info.columns, info.precision, info.encoding}, {"MAA", 2, 1, "single", "dense"});
+
+%!error id=MATLAB:zorvane_dir:nInput zorvane_dir ()

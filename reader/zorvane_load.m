@@ -19,3 +19,18 @@
 %     K = M(strcmp ({M.name}, 'KAA')).matrix;
 %
 %   See also zorvane_dir, zorvane.
+
+%!test
+%! f = [tempname() ".op4"];
+%! rec = @(p) [typecast(int32(numel (p)), "uint8"), p, typecast(int32(numel (p)), "uint8")];
+%! matrix = @(name) [rec([typecast(int32([1 1 1 1]), "uint8"), uint8([name "     "])]), ...
+%!                   rec(typecast (int32 ([1 1 1 1073741824]), "uint8"))];
+%! fid = fopen (f, "w");
+%! fwrite (fid, [matrix("KAA"), matrix("MAA"), matrix("KAA")]);
+%! fclose (fid);
+%! M = zorvane_load (f, "KAA");
+%! delete (f);
+%! assert ({M.name}, {"KAA", "KAA"});
+%! assert (full (M(2).matrix), 2);
+
+%!error id=MATLAB:zorvane_load:nInput zorvane_load ()

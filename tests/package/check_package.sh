@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The release tarball as a user gets it: built by scripts/package, installed
+# with pkg into a temporary prefix by a fresh Octave (no CMake involved),
+# loaded, its built-in tests run by pkg test, then uninstalled.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+WORK="$(mktemp -d)"
+trap 'rm -rf "$WORK"' EXIT
+tarball="$(bash "$ROOT/scripts/package" "$WORK")"
+cd "$WORK"
+octave-cli --no-gui --norc --no-history --quiet --eval "
+  pkg prefix '$WORK/prefix' '$WORK/arch';
+  pkg local_list '$WORK/octave_packages';
+  pkg install -local '$tarball';
+  pkg load zorvane;
+  for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load'}
+    assert (exist (name{1}), 3, [name{1} ' is not a plug-in']);
+    assert (! isempty (strfind (evalc (['help ' name{1}]), upper (name{1}))), ['no help for ' name{1}]);
+  endfor
+  report = evalc ('pkg test zorvane');
+  printf ('%s', report);
+  passed = sscanf (report(strfind (report, 'PASS') + 4:end), '%d', 1);
+  failed = sscanf (report(strfind (report, 'FAIL') + 4:end), '%d', 1);
+  assert (passed >= 9, 'too few built-in tests ran');
+  assert (failed, 0);
+  pkg unload zorvane;
+  pkg uninstall -local zorvane;
+  assert (! any (cellfun (@(p) strcmp (p.name, 'zorvane'), pkg ('list'))), 'the package is still listed');
+  assert (exist ('zorvane'), 0);
+  printf ('package: %d passed, %d failed\n', passed, failed);
+"
