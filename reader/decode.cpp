@@ -147,6 +147,15 @@ inline int store(Decoder *d, int64_t row, double real, double imaginary)
     return 0;
 }
 
+// The fewest bytes of file a stored value can come from: its words, or in
+// a text file a digit and a separator.
+int64_t bytes_per_value(int32_t value_type)
+{
+    if (channel_is_text())
+        return 2;
+    return value_type == VALUE_TYPE_DOUBLE ? 8 : 4;
+}
+
 // What a layout's values are made of.
 constexpr int64_t value_words(ValueLayout layout)
 {
@@ -378,6 +387,8 @@ int decode_record(Decoder *d, const ColumnHead *head, int32_t large_flag)
 int read_failure(Decoder *d, RecordOutcome outcome, int64_t record)
 {
     auto r = static_cast<long long>(record);
+    if (channel_is_text() && outcome == RECORD_DAMAGED && text_problem()[0] != '\0')
+        return fail(d, "%s", text_problem());
     if (outcome == RECORD_END_OF_FILE)
         return fail(d, "Damaged file: the file ends after %lld column records, before the matrix ends (last column %d).",
                     r - 1, d->column);
@@ -460,7 +471,7 @@ void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_fla
 
 int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
 {
-    int64_t slots = channel_remaining() / (value_type == VALUE_TYPE_DOUBLE ? 8 : 4);
+    int64_t slots = channel_remaining() / bytes_per_value(value_type);
     if (slots > capacity)
         slots = capacity;
     if (slots > FIRST_ALLOTMENT)
@@ -498,7 +509,7 @@ void DECODECOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity,
     d.layout = layout_of(value_type);
     d.status = DECODE_DONE;
     d.problem = problem;
-    d.file_limit = channel_remaining() / (value_type == VALUE_TYPE_DOUBLE ? 8 : 4) + 1;
+    d.file_limit = channel_remaining() / bytes_per_value(value_type) + 1;
     int64_t next_column = 1;
     problem[0] = '\0';
     *end_record_read = 0;

@@ -22,6 +22,7 @@ struct FileChannel {
     int is_open;
     int stuck;           // framing could not be followed; every read fails
     int big_endian;      // the file's numbers are big-endian
+    int text;            // a text file: records are lines (text_records.cpp)
     int64_t size;        // bytes in the file when it was opened
     int64_t position;    // next byte to consume
     int64_t buffer_start;  // file offset of io_buffer[0]
@@ -149,12 +150,86 @@ RecordOutcome stuck()
     return RECORD_DAMAGED;
 }
 
+// Makes the buffer hold the file from the position on, count bytes or to
+// the end of the file; returns the bytes it holds from the position.
+int64_t buffer_from_position(int64_t count)
+{
+    int64_t wanted = channel.size - channel.position < count ? channel.size - channel.position : count;
+    int64_t offset = channel.position - channel.buffer_start;
+    if (offset >= 0 && offset <= channel.buffer_length && channel.buffer_length - offset >= wanted)
+        return channel.buffer_length - offset;
+    int64_t length = channel.size - channel.position;
+    if (length > IO_BUFFER_BYTES)
+        length = IO_BUFFER_BYTES;
+    if (read_fully(io_buffer, length, channel.position) != 0) {
+        channel.buffer_length = 0;
+        return -1;
+    }
+    channel.buffer_start = channel.position;
+    channel.buffer_length = length;
+    return length;
+}
+
 } // namespace
+
+int channel_read_line(const char **line, int64_t *length, int64_t max_length)
+{
+    if (!channel.is_open || channel.stuck || channel.position >= channel.size)
+        return LINE_END_OF_FILE;
+    int64_t held = buffer_from_position(max_length + 2);
+    if (held < 0)
+        return LINE_END_OF_FILE;
+    const char *start = reinterpret_cast<const char *>(io_buffer + (channel.position - channel.buffer_start));
+    int64_t looked = held < max_length + 2 ? held : max_length + 2;
+    const char *newline = static_cast<const char *>(memchr(start, '\n', static_cast<size_t>(looked)));
+    int64_t taken = newline != nullptr ? newline - start : looked;
+    if (newline == nullptr && !(held == looked && channel.position + held == channel.size && held <= max_length)) {
+        // Too long: passed over up to its end.
+        while (channel.position < channel.size) {
+            held = buffer_from_position(IO_BUFFER_BYTES);
+            if (held <= 0)
+                break;
+            start = reinterpret_cast<const char *>(io_buffer + (channel.position - channel.buffer_start));
+            newline = static_cast<const char *>(memchr(start, '\n', static_cast<size_t>(held)));
+            channel.position += newline != nullptr ? newline - start + 1 : held;
+            if (newline != nullptr)
+                break;
+        }
+        return LINE_TOO_LONG;
+    }
+    channel.position += newline != nullptr ? taken + 1 : taken;
+    if (taken > 0 && start[taken - 1] == '\r')
+        --taken;
+    *line = start;
+    *length = taken;
+    return LINE_DONE;
+}
+
+int64_t channel_line_number(int64_t position)
+{
+    int64_t lines = 1;
+    for (int64_t offset = 0; offset < position && offset < channel.size;) {
+        unsigned char chunk[4096];
+        int64_t count = position - offset < 4096 ? position - offset : 4096;
+        if (read_fully(chunk, count, offset) != 0)
+            break;
+        for (int64_t i = 0; i < count; ++i)
+            lines += chunk[i] == '\n';
+        offset += count;
+    }
+    return lines;
+}
+
+int channel_is_text() { return channel.text; }
+
+void channel_mark_stuck() { channel.stuck = 1; }
 
 RecordOutcome read_column(ColumnHead *head, RecordView *view, WordStore *store)
 {
     if (!channel.is_open || channel.stuck)
         return RECORD_DAMAGED;
+    if (channel.text)
+        return text_read_column(head, view, store);
     int64_t length = begin_record();
     if (length == -1)
         return RECORD_END_OF_FILE;
@@ -221,7 +296,9 @@ int open_channel(const char *path)
     channel.device = static_cast<uint64_t>(status.st_dev);
     channel.inode = static_cast<uint64_t>(status.st_ino);
     memcpy(channel.path, path, strlen(path) + 1);
-    channel.big_endian = !framing_holds(0, 0) && framing_holds(0, 1);
+    channel.text = text_file_starts();
+    channel.position = 0;
+    channel.big_endian = !channel.text && !framing_holds(0, 0) && framing_holds(0, 1);
     return 0;
 }
 
@@ -275,6 +352,8 @@ RecordOutcome peek_record()
         return RECORD_DAMAGED;
     if (channel.position == channel.size)
         return RECORD_END_OF_FILE;
+    if (channel.text)
+        return RECORD_DONE; // a text record's lines are checked as they are read
     return framing_holds(channel.position, channel.big_endian) ? RECORD_DONE : RECORD_DAMAGED;
 }
 
@@ -284,6 +363,8 @@ RecordOutcome read_header(HeaderRecord *header)
 {
     if (!channel.is_open || channel.stuck)
         return RECORD_DAMAGED;
+    if (channel.text)
+        return text_read_header(header);
     int64_t length = begin_record();
     if (length == -1)
         return RECORD_END_OF_FILE;

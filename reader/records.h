@@ -111,4 +111,22 @@ RecordOutcome read_column(ColumnHead *head, RecordView *view = nullptr, WordStor
 // RECORD_DONE, RECORD_END_OF_FILE or RECORD_DAMAGED.
 RecordOutcome peek_record();
 
+// Text files: the channel's lines, for the text record layer.
+enum LineOutcome { LINE_DONE = 0, LINE_END_OF_FILE = 1, LINE_TOO_LONG = 2 };
+// The next line without its LF or CR LF; *line points into the channel's
+// buffer and stays valid until the next read. A line longer than
+// max_length is passed over whole and reported.
+int channel_read_line(const char **line, int64_t *length, int64_t max_length);
+// The 1-based number of the line that starts at position (for messages).
+int64_t channel_line_number(int64_t position);
+int channel_is_text();
+void channel_mark_stuck();
+
+// The text record layer (text_records.cpp): the same records, from lines.
+int text_file_starts();
+RecordOutcome text_read_header(HeaderRecord *header);
+RecordOutcome text_read_column(ColumnHead *head, RecordView *view, WordStore *store);
+// What was wrong with the last text record that could not be read, or "".
+const char *text_problem();
+
 #endif

@@ -33,8 +33,8 @@ void fill(mxArray *info, int64_t k, const MatrixEntry *entry)
     MXSETFIELD(info, k, "precision", MXCREATESTRING(double_precision ? "double" : "single"));
     MXSETFIELD(info, k, "complex", MXCREATELOGICALSCALAR(complex_values));
     MXSETFIELD(info, k, "encoding", MXCREATESTRING(encoding_name(entry->encodings)));
-    MXSETFIELD(info, k, "byte_order", MXCREATESTRING(channel_is_big_endian() ? "big" : "little"));
-    MXSETFIELD(info, k, "format", MXCREATESTRING("binary"));
+    MXSETFIELD(info, k, "byte_order", MXCREATESTRING(channel_is_text() ? "none" : channel_is_big_endian() ? "big" : "little"));
+    MXSETFIELD(info, k, "format", MXCREATESTRING(channel_is_text() ? "text" : "binary"));
 }
 
 } // namespace

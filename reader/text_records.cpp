@@ -1,0 +1,515 @@
+// The text record layer: a text (formatted) matrix file read as the same
+// header and column records as a binary one, so that locating and decoding
+// do not know the difference. Two layouts are known: T1, fixed-width fields
+// with the values' Fortran format in the header line, and T2, free-width
+// fields with each string of a sparse column on a line of its own
+// ("column -row count"). Values are parsed from their text, correctly
+// rounded to the matrix's precision, into the words a binary file holds.
+#include <charconv>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "reader.h"
+
+namespace {
+
+constexpr int64_t MAX_LINE = 400;       // longer than any layout writes
+constexpr int MAX_NUMBER_TEXT = 64;     // a number's text, at most
+constexpr int64_t MAX_STRING_WORDS = 32766; // data words one packed string header can count
+
+enum TextLayout { TEXT_T1, TEXT_T2 };
+
+// What reading the current matrix's lines needs; set by each header line.
+struct TextMatrix {
+    TextLayout layout;
+    int field_width;      // T1: width of a value field, from the format (0: unknown)
+    int words_per_number; // 2 in double precision, else 1
+    int numbers_per_value; // 2 for complex values
+    int large;            // strings in the large-matrix encoding
+};
+
+TextMatrix matrix = {TEXT_T2, 0, 1, 1, 0};
+char problem[PROBLEM_LENGTH];
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A whole field as an int32, blanks around it allowed; 0 on success.
+int parse_int(const char *text, int64_t length, int32_t *value)
+{
+    int64_t first = 0, last = length;
+    while (first < last && is_blank(text[first]))
+        ++first;
+    while (last > first && is_blank(text[last - 1]))
+        --last;
+    if (first < last && text[first] == '+')
+        ++first;
+    if (first == last)
+        return 1;
+    auto result = std::from_chars(text + first, text + last, *value);
+    return result.ec != std::errc() || result.ptr != text + last;
+}
+
+// Blank-separated integers; the number found, or -1 when a field is not one.
+int token_ints(const char *line, int64_t length, int32_t *values, int most)
+{
+    int count = 0;
+    for (int64_t p = 0; p < length;) {
+        while (p < length && is_blank(line[p]))
+            ++p;
+        int64_t start = p;
+        while (p < length && !is_blank(line[p]))
+            ++p;
+        if (p == start)
+            break;
+        if (count == most || parse_int(line + start, p - start, &values[count]) != 0)
+            return -1;
+        ++count;
+    }
+    return count;
+}
+
+// Fixed-width integer fields; 0 when each parses.
+int fixed_ints(const char *line, int64_t length, const int *widths, int count, int32_t *values)
+{
+    int64_t p = 0;
+    for (int k = 0; k < count; ++k) {
+        if (p + widths[k] > length || parse_int(line + p, widths[k], &values[k]) != 0)
+            return 1;
+        p += widths[k];
+    }
+    return 0;
+}
+
+// The value field width of a Fortran format such as "1P,3E23.16"; 0 when none.
+int format_field_width(const char *text, int64_t length)
+{
+    for (int64_t p = 0; p < length; ++p) {
+        char c = text[p];
+        if ((c == 'E' || c == 'D' || c == 'G' || c == 'F' || c == 'e' || c == 'd') && p + 1 < length &&
+            is_digit(text[p + 1])) {
+            int32_t width = 0;
+            int64_t q = p + 1;
+            while (q < length && is_digit(text[q]))
+                width = width * 10 + (text[q++] - '0');
+            if (q < length && text[q] == '.' && width > 0 && width <= MAX_NUMBER_TEXT)
+                return width;
+        }
+    }
+    return 0;
+}
+
+int printable_line(const char *line, int64_t length)
+{
+    for (int64_t p = 0; p < length; ++p)
+        if ((static_cast<unsigned char>(line[p]) < 0x20 && line[p] != '\t') || static_cast<unsigned char>(line[p]) > 0x7E)
+            return 0;
+    return 1;
+}
+
+void set_name(HeaderRecord *h, const char *text, int64_t length)
+{
+    memset(h->name, ' ', NAME_LENGTH);
+    memcpy(h->name, text, static_cast<size_t>(length < NAME_LENGTH ? length : NAME_LENGTH));
+}
+
+// T1: four integers in fixed fields (8 wide; the counts 16 wide when the
+// format ends in "|I16"), the name in the next 8 characters, the format.
+int parse_t1_header(const char *line, int64_t length, HeaderRecord *h, TextMatrix *m)
+{
+    int wide = length >= 4 && memcmp(line + length - 4, "|I16", 4) == 0;
+    const int narrow_widths[] = {8, 8, 8, 8}, wide_widths[] = {16, 16, 8, 8};
+    int64_t name_at = wide ? 48 : 32;
+    int32_t v[4];
+    if (length <= name_at + NAME_LENGTH || fixed_ints(line, length, wide ? wide_widths : narrow_widths, 4, v) != 0 ||
+        is_blank(line[name_at]))
+        return 1;
+    int width = format_field_width(line + name_at + NAME_LENGTH, length - name_at - NAME_LENGTH);
+    if (width == 0)
+        return 1;
+    *h = HeaderRecord{v[0], v[1], v[2], v[3], {}};
+    set_name(h, line + name_at, NAME_LENGTH);
+    m->layout = TEXT_T1;
+    m->field_width = width;
+    return 0;
+}
+
+// T2: four blank-separated integers, then the name.
+int parse_t2_header(const char *line, int64_t length, HeaderRecord *h, TextMatrix *m)
+{
+    int32_t v[4];
+    int64_t p = 0;
+    for (int k = 0; k < 4; ++k) {
+        while (p < length && is_blank(line[p]))
+            ++p;
+        int64_t start = p;
+        while (p < length && !is_blank(line[p]))
+            ++p;
+        if (p == start || parse_int(line + start, p - start, &v[k]) != 0)
+            return 1;
+    }
+    while (p < length && is_blank(line[p]))
+        ++p;
+    int64_t end = length;
+    while (end > p && is_blank(line[end - 1]))
+        --end;
+    if (end == p || end - p > NAME_LENGTH)
+        return 1;
+    *h = HeaderRecord{v[0], v[1], v[2], v[3], {}};
+    set_name(h, line + p, end - p);
+    m->layout = TEXT_T2;
+    m->field_width = 0;
+    return 0;
+}
+
+int parse_header_line(const char *line, int64_t length, HeaderRecord *h, TextMatrix *m)
+{
+    if (!printable_line(line, length))
+        return 1;
+    if (parse_t1_header(line, length, h, m) != 0 && parse_t2_header(line, length, h, m) != 0)
+        return 1;
+    int32_t type = h->value_type;
+    m->words_per_number = type == VALUE_TYPE_DOUBLE || type == VALUE_TYPE_COMPLEX_DOUBLE ? 2 : 1;
+    m->numbers_per_value = type == VALUE_TYPE_COMPLEX_SINGLE || type == VALUE_TYPE_COMPLEX_DOUBLE ? 2 : 1;
+    m->large = static_cast<uint32_t>(h->row_count) > static_cast<uint32_t>(LARGE_ROW_BOUND);
+    return 0;
+}
+
+__attribute__((format(printf, 2, 3))) RecordOutcome damaged(int64_t line_start, const char *format, ...)
+{
+    char what[PROBLEM_LENGTH - 48];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(what, sizeof what, format, args);
+    va_end(args);
+    snprintf(problem, sizeof problem, "Damaged file: line %lld: %s", static_cast<long long>(channel_line_number(line_start)),
+             what);
+    channel_mark_stuck();
+    return RECORD_DAMAGED;
+}
+
+// One number's text as its words: a binary32 (one word) or binary64 (two,
+// low half first), each the value nearest to the text. Fortran's forms are
+// taken: D exponents, an exponent without its letter (1.0-100), a leading +.
+int number_words(const char *text, int64_t length, int words_per_number, uint32_t words[2])
+{
+    char buffer[MAX_NUMBER_TEXT + 2];
+    int used = 0, exponent_at = -1;
+    for (int64_t p = 0; p < length; ++p) {
+        char c = text[p];
+        if (used >= MAX_NUMBER_TEXT)
+            return 1;
+        if (c == '+' && used == 0)
+            continue;
+        if ((c == '+' || c == '-') && used > 0 && exponent_at < 0 && (is_digit(buffer[used - 1]) || buffer[used - 1] == '.')) {
+            exponent_at = used;
+            buffer[used++] = 'E';
+        }
+        if (c == 'D' || c == 'd' || c == 'E' || c == 'e') {
+            exponent_at = used;
+            c = 'E';
+        }
+        buffer[used++] = c;
+    }
+    if (used == 0)
+        return 1;
+    const char *end = buffer + used;
+    bool negative = buffer[0] == '-';
+    bool overflow = exponent_at >= 0 && exponent_at + 1 < used && buffer[exponent_at + 1] != '-';
+    if (words_per_number == 1) {
+        float value = 0;
+        auto result = std::from_chars(buffer, end, value);
+        if (result.ptr != end || (result.ec != std::errc() && result.ec != std::errc::result_out_of_range))
+            return 1;
+        if (result.ec == std::errc::result_out_of_range)
+            value = overflow ? (negative ? -__builtin_inff() : __builtin_inff()) : (negative ? -0.0f : 0.0f);
+        memcpy(&words[0], &value, 4);
+        return 0;
+    }
+    double value = 0;
+    auto result = std::from_chars(buffer, end, value);
+    if (result.ptr != end || (result.ec != std::errc() && result.ec != std::errc::result_out_of_range))
+        return 1;
+    if (result.ec == std::errc::result_out_of_range)
+        value = overflow ? (negative ? -__builtin_inf() : __builtin_inf()) : (negative ? -0.0 : 0.0);
+    uint64_t bits;
+    memcpy(&bits, &value, 8);
+    words[0] = static_cast<uint32_t>(bits);
+    words[1] = static_cast<uint32_t>(bits >> 32);
+    return 0;
+}
+
+// The next number of a line whose fields may touch: [sign] digits [. digits]
+// [exponent], or a word such as NaN or Infinity. Returns its length, 0 at
+// the end of the line, -1 when the text is no number.
+int64_t next_number(const char *line, int64_t length, int64_t *p)
+{
+    while (*p < length && is_blank(line[*p]))
+        ++*p;
+    int64_t start = *p, q = *p;
+    if (q == length)
+        return 0;
+    if (line[q] == '+' || line[q] == '-')
+        ++q;
+    if (q < length && ((line[q] | 0x20) == 'n' || (line[q] | 0x20) == 'i')) {
+        while (q < length && ((line[q] | 0x20) >= 'a' && (line[q] | 0x20) <= 'z'))
+            ++q;
+    } else {
+        int64_t digits = 0;
+        for (; q < length && is_digit(line[q]); ++q)
+            ++digits;
+        if (q < length && line[q] == '.')
+            for (++q; q < length && is_digit(line[q]); ++q)
+                ++digits;
+        if (digits == 0)
+            return -1;
+        int64_t e = q;
+        if (e < length && (line[e] == 'E' || line[e] == 'D' || line[e] == 'e' || line[e] == 'd'))
+            ++e;
+        if (e < length && (line[e] == '+' || line[e] == '-'))
+            ++e;
+        if (e > q && e < length && is_digit(line[e])) {
+            while (e < length && is_digit(line[e]))
+                ++e;
+            q = e;
+        }
+    }
+    if (q < length && !is_blank(line[q]) && line[q] != '+' && line[q] != '-')
+        return -1;
+    *p = q;
+    return q - start;
+}
+
+// Where the words of the record being read go.
+struct WordSink {
+    uint32_t *words;
+    int64_t count;
+    int64_t capacity;
+    WordStore *store;
+};
+
+// Room for one more word; 0 when there is.
+int sink_room(WordSink *sink, int64_t needed)
+{
+    if (needed <= sink->capacity)
+        return 0;
+    if (sink->store == nullptr)
+        return 1;
+    int64_t wanted = needed > 2 * sink->capacity ? needed : 2 * sink->capacity;
+    if (sink->store->capacity < wanted && sink->store->enlarge(sink->store, wanted, sink->store->context) != 0)
+        return 1;
+    if (sink->words != sink->store->words)
+        memcpy(sink->store->words, sink->words, static_cast<size_t>(sink->count) * 4);
+    sink->words = sink->store->words;
+    sink->capacity = sink->store->capacity;
+    return 0;
+}
+
+int sink_put(WordSink *sink, uint32_t word)
+{
+    if (sink_room(sink, sink->count + 1) != 0)
+        return 1;
+    sink->words[sink->count++] = word;
+    return 0;
+}
+
+// The numbers of one value line into the sink, at most limit words; the
+// number of numbers taken, or -1 (damage reported) when one does not parse
+// or the line holds more than the limit.
+int64_t take_numbers(const char *line, int64_t length, int64_t line_start, WordSink *sink, int64_t limit)
+{
+    int64_t taken = 0, p = 0, width = matrix.field_width;
+    for (;;) {
+        int64_t start = p, size;
+        if (width > 0) {
+            if (p >= length)
+                break;
+            size = length - p < width ? length - p : width;
+            p += size;
+        } else {
+            size = next_number(line, length, &p);
+            if (size == 0)
+                break;
+            if (size < 0) {
+                damaged(line_start, "expected numbers, found \"%.40s\".", line);
+                return -1;
+            }
+            start = p - size;
+        }
+        int64_t first = start, last = start + size;
+        while (first < last && is_blank(line[first]))
+            ++first;
+        if (first == last) {
+            if (width > 0)
+                break; // the rest of a short last line
+            continue;
+        }
+        uint32_t words[2];
+        if (number_words(line + first, last - first, matrix.words_per_number, words) != 0) {
+            damaged(line_start, "\"%.*s\" is not a number.", static_cast<int>(last - first), line + first);
+            return -1;
+        }
+        if (sink->count >= limit) {
+            damaged(line_start, "more values than the word count of the column.");
+            return -1;
+        }
+        for (int w = 0; w < matrix.words_per_number && sink->count < limit; ++w)
+            if (sink_put(sink, words[w]) != 0) {
+                damaged(line_start, "no memory for the column's words.");
+                return -1;
+            }
+        ++taken;
+    }
+    return taken;
+}
+
+// Reads value lines (and, when ints_allowed, lines of string header
+// integers) until the sink holds limit words.
+RecordOutcome fill_words(WordSink *sink, int64_t limit, int ints_allowed, int32_t column)
+{
+    while (sink->count < limit) {
+        int64_t line_start = channel_position();
+        const char *line = nullptr;
+        int64_t length = 0;
+        int outcome = channel_read_line(&line, &length, MAX_LINE);
+        if (outcome == LINE_END_OF_FILE)
+            return damaged(line_start, "the file ends inside column %d: %lld of its %lld words read.", column,
+                           static_cast<long long>(sink->count), static_cast<long long>(limit));
+        if (outcome == LINE_TOO_LONG)
+            return damaged(line_start, "longer than any layout writes.");
+        if (ints_allowed && memchr(line, '.', static_cast<size_t>(length)) == nullptr) {
+            int32_t values[4];
+            int count = token_ints(line, length, values, 4);
+            if (count <= 0)
+                return damaged(line_start, "expected string header integers or values of column %d.", column);
+            for (int k = 0; k < count; ++k)
+                if (sink->count >= limit || sink_put(sink, static_cast<uint32_t>(values[k])) != 0)
+                    return damaged(line_start, "more words than the word count of column %d.", column);
+            continue;
+        }
+        if (take_numbers(line, length, line_start, sink, limit) < 0)
+            return RECORD_DAMAGED;
+    }
+    return RECORD_DONE;
+}
+
+// A column line: column, first row and word count (T2 strings: column,
+// minus the first row, and the number of values).
+int parse_column_line(const char *line, int64_t length, int32_t v[3])
+{
+    const int narrow[] = {8, 8, 8}, wide[] = {16, 16, 16};
+    if (matrix.layout == TEXT_T1 && length == 24 && fixed_ints(line, length, narrow, 3, v) == 0)
+        return 0;
+    if (matrix.layout == TEXT_T1 && length == 48 && fixed_ints(line, length, wide, 3, v) == 0)
+        return 0;
+    return token_ints(line, length, v, 3) == 3 ? 0 : 1;
+}
+
+// A T2 sparse column: its string lines become one record of strings in
+// the format's own layout (words + 1, or the large-matrix pair).
+RecordOutcome read_t2_strings(WordSink *sink, int32_t column, int32_t minus_row, int32_t values)
+{
+    int64_t numbers_per_value = matrix.numbers_per_value;
+    int64_t words_per_value = numbers_per_value * matrix.words_per_number;
+    for (;;) {
+        int64_t line_start = channel_position();
+        if (minus_row >= 0 || values < 0)
+            return damaged(line_start, "expected a string line of column %d.", column);
+        int64_t row = -static_cast<int64_t>(minus_row);
+        for (int64_t done = 0; done < values;) {
+            int64_t count = values - done;
+            if (!matrix.large && count * words_per_value > MAX_STRING_WORDS)
+                count = MAX_STRING_WORDS / words_per_value;
+            int64_t data = count * words_per_value;
+            int failed;
+            if (matrix.large)
+                failed = sink_put(sink, static_cast<uint32_t>(data + 1)) != 0 ||
+                         sink_put(sink, static_cast<uint32_t>(row + done)) != 0;
+            else
+                failed = row + done > LARGE_ROW_BOUND ||
+                         sink_put(sink, static_cast<uint32_t>((data + 1) * PACKED_ROW_FACTOR + row + done)) != 0;
+            if (failed)
+                return damaged(line_start, "the string of column %d cannot be held (row %lld).", column,
+                               static_cast<long long>(row + done));
+            if (fill_words(sink, sink->count + data, 0, column) != RECORD_DONE)
+                return RECORD_DAMAGED;
+            done += count;
+        }
+        // The next line continues the record when it is a string line of this column.
+        int64_t next = channel_position();
+        const char *line = nullptr;
+        int64_t length = 0;
+        int32_t v[3];
+        if (channel_read_line(&line, &length, MAX_LINE) != LINE_DONE || parse_column_line(line, length, v) != 0 ||
+            v[0] != column || v[1] >= 0) {
+            channel_return_to(next);
+            return RECORD_DONE;
+        }
+        minus_row = v[1];
+        values = v[2];
+    }
+}
+
+} // namespace
+
+const char *text_problem() { return problem; }
+
+int text_file_starts()
+{
+    const char *line = nullptr;
+    int64_t length = 0;
+    HeaderRecord h;
+    TextMatrix m = matrix;
+    return channel_read_line(&line, &length, MAX_LINE) == LINE_DONE && parse_header_line(line, length, &h, &m) == 0;
+}
+
+RecordOutcome text_read_header(HeaderRecord *header)
+{
+    const char *line = nullptr;
+    int64_t length = 0;
+    int outcome = channel_read_line(&line, &length, MAX_LINE);
+    if (outcome == LINE_END_OF_FILE)
+        return RECORD_END_OF_FILE;
+    if (outcome != LINE_DONE)
+        return RECORD_READ_ERROR;
+    TextMatrix m = matrix;
+    if (parse_header_line(line, length, header, &m) != 0)
+        return RECORD_READ_ERROR;
+    matrix = m;
+    return RECORD_DONE;
+}
+
+RecordOutcome text_read_column(ColumnHead *head, RecordView *view, WordStore *store)
+{
+    problem[0] = '\0';
+    int64_t line_start = channel_position();
+    const char *line = nullptr;
+    int64_t length = 0;
+    int outcome = channel_read_line(&line, &length, MAX_LINE);
+    if (outcome == LINE_END_OF_FILE)
+        return RECORD_END_OF_FILE;
+    if (outcome == LINE_TOO_LONG)
+        return damaged(line_start, "longer than any layout writes.");
+    int32_t v[3];
+    if (parse_column_line(line, length, v) != 0)
+        return damaged(line_start, "expected a column line (column, first row, word count), found \"%.40s\".", line);
+    WordSink sink = {word_buffer, 0, WORD_BUFFER_WORDS, store};
+    *head = ColumnHead{v[0], v[1], v[2]};
+    RecordOutcome result;
+    if (matrix.layout == TEXT_T2 && v[1] < 0) {
+        head->first_row = 0;
+        result = read_t2_strings(&sink, v[0], v[1], v[2]);
+        head->word_count = static_cast<int32_t>(sink.count);
+    } else {
+        int64_t words = v[2] > 0 ? v[2] : 0;
+        if (words > WORD_BUFFER_WORDS && sink_room(&sink, words) != 0)
+            return damaged(line_start, "no memory for the %lld words of column %d.", static_cast<long long>(words), v[0]);
+        result = fill_words(&sink, words, matrix.layout == TEXT_T1 && v[1] == 0, v[0]);
+    }
+    if (result != RECORD_DONE)
+        return result;
+    if (view != nullptr)
+        *view = RecordView{sink.words, sink.count, 0};
+    return RECORD_DONE;
+}
