@@ -55,7 +55,16 @@ int main(int argc, char **argv)
     Bytes big_endian_file = header(2, 4, 2, 2, "KAA") + column(1, 2, doubles({1.0, -2.5})) +
                             column(2, 0, Words{packed_header(3, 1)} + doubles({3}));
     big_endian() = false;
+    Bytes text_t1 = "       2       3       2       2KAA     1P,3E23.16\n       1       1       6\n"
+                    " 1.0000000000000000E+00-2.5000000000000000E+00 3.0000000000000000+100\n"
+                    "       2       0       5\n  327682\n 4.0000000000000000D+00-1.0000000000000000-100\n"
+                    "       3       1       2\n 0.0000000000000000E+00\n";
+    Bytes text_t2 = "             3        70000           -6            3     A\r\n                1               1"
+                    "               2\r\n   1.5D+00  -2.5D+00\r\n                3              -2               2\r\n"
+                    "   7.0D+00   8.0D+00  9.0 -1.0\r\n                4               1               1\r\n   0.0D+00\r\n";
     int failed = 0;
+    failed |= seed(dir, "text_t1", 1, KAA, text_t1);
+    failed |= seed(dir, "text_t2", 2, 3, text_t2);
     failed |= seed(dir, "complex_double", 2, KAA, complex_double);
     failed |= seed(dir, "complex_single", 1, M, complex_single);
     failed |= seed(dir, "value_count", 3, 3, value_count);

@@ -91,8 +91,8 @@ int format_field_width(const char *text, int64_t length)
             is_digit(text[p + 1])) {
             int32_t width = 0;
             int64_t q = p + 1;
-            while (q < length && is_digit(text[q]))
-                width = width * 10 + (text[q++] - '0');
+            for (; q < length && is_digit(text[q]); ++q)
+                width = width > MAX_NUMBER_TEXT ? width : width * 10 + (text[q] - '0'); // saturates: no overflow
             if (q < length && text[q] == '.' && width > 0 && width <= MAX_NUMBER_TEXT)
                 return width;
         }
