@@ -97,6 +97,35 @@ int write_file(const std::string &path, const char *name, int32_t n, int32_t h, 
     return fclose(w.file) != 0;
 }
 
+// The dense band matrix as a text file in layout T1 (1P,3E23.16), and its
+// numbers alone as a whitespace-separated table, three to a line.
+int write_text(const std::string &text_path, const std::string &table_path, int32_t n, int32_t h)
+{
+    FILE *text = fopen(text_path.c_str(), "w");
+    FILE *table = fopen(table_path.c_str(), "w");
+    if (text == nullptr || table == nullptr)
+        return 1;
+    fprintf(text, "%8d%8d%8d%8d%-8s%s\n", n, n, 6, 2, "KTEXT", "1P,3E23.16");
+    for (int32_t c = 1; c <= n; ++c) {
+        int32_t first = c - h < 1 ? 1 : c - h;
+        int32_t last = c + h > n ? n : c + h;
+        fprintf(text, "%8d%8d%8d\n", c, first, 2 * (last - first + 1));
+        int on_line = 0;
+        for (int32_t r = first; r <= last; ++r) {
+            fprintf(text, "%23.16E", value(r, c));
+            fprintf(table, on_line == 0 ? "%.16E" : " %.16E", value(r, c));
+            if (++on_line == 3 || r == last) {
+                fputc('\n', text);
+                fputc('\n', table);
+                on_line = 0;
+            }
+        }
+    }
+    fprintf(text, "%8d%8d%8d\n%23.16E\n", n + 1, 1, 2, 0.0);
+    printf("%s KTEXT %d\n", text_path.c_str(), n);
+    return (fclose(text) != 0) | (fclose(table) != 0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -114,5 +143,6 @@ int main(int argc, char **argv)
     failed |= write_file(dir + "/band_200k.op4", "K200K", 200000, 3, LARGE, 0);
     failed |= write_file(dir + "/band_large_be.op4", "KLARGE", 1000000, 15, LARGE, 0, true);
     failed |= write_file(dir + "/band_complex.op4", "KLARGE", 1000000, 15, LARGE, 0, false, true);
+    failed |= write_text(dir + "/band_text.op4", dir + "/band_table.txt", 1000000, 15);
     return failed;
 }

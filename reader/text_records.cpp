@@ -9,8 +9,16 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 #include "reader.h"
+
+// fast_float where the build has it (a header-only library), else the
+// standard library's from_chars; both round correctly.
+#if __has_include(<fast_float/fast_float.h>) && !defined(ZORVANE_NO_FAST_FLOAT)
+#include <fast_float/fast_float.h>
+#define ZORVANE_FAST_FLOAT 1
+#endif
 
 namespace {
 
@@ -189,55 +197,80 @@ __attribute__((format(printf, 2, 3))) RecordOutcome damaged(int64_t line_start, 
     return RECORD_DAMAGED;
 }
 
-// One number's text as its words: a binary32 (one word) or binary64 (two,
-// low half first), each the value nearest to the text. Fortran's forms are
-// taken: D exponents, an exponent without its letter (1.0-100), a leading +.
-int number_words(const char *text, int64_t length, int words_per_number, uint32_t words[2])
+// The value nearest to the text, an infinity or a zero of its sign where
+// the text lies beyond the type's range; 0 on success.
+template <typename T> int nearest_value(const char *begin, const char *end, T *value)
 {
-    char buffer[MAX_NUMBER_TEXT + 2];
-    int used = 0, exponent_at = -1;
-    for (int64_t p = 0; p < length; ++p) {
-        char c = text[p];
-        if (used >= MAX_NUMBER_TEXT)
-            return 1;
-        if (c == '+' && used == 0)
-            continue;
-        if ((c == '+' || c == '-') && used > 0 && exponent_at < 0 && (is_digit(buffer[used - 1]) || buffer[used - 1] == '.')) {
-            exponent_at = used;
-            buffer[used++] = 'E';
-        }
-        if (c == 'D' || c == 'd' || c == 'E' || c == 'e') {
-            exponent_at = used;
-            c = 'E';
-        }
-        buffer[used++] = c;
-    }
-    if (used == 0)
+#ifdef ZORVANE_FAST_FLOAT
+    auto result = fast_float::from_chars(begin, end, *value);
+    return result.ec != std::errc() || result.ptr != end;
+#else
+    auto result = std::from_chars(begin, end, *value);
+    if (result.ptr != end || (result.ec != std::errc() && result.ec != std::errc::result_out_of_range))
         return 1;
-    const char *end = buffer + used;
-    bool negative = buffer[0] == '-';
-    bool overflow = exponent_at >= 0 && exponent_at + 1 < used && buffer[exponent_at + 1] != '-';
+    if (result.ec == std::errc::result_out_of_range) {
+        const char *e = end;
+        while (e > begin && *(e - 1) != 'E' && *(e - 1) != 'e')
+            --e;
+        T magnitude = e > begin && *e != '-' ? std::numeric_limits<T>::infinity() : T(0);
+        *value = *begin == '-' ? -magnitude : magnitude;
+    }
+    return 0;
+#endif
+}
+
+// The words of a number whose text needs no rewriting.
+int canonical_words(const char *begin, const char *end, int words_per_number, uint32_t words[2])
+{
     if (words_per_number == 1) {
         float value = 0;
-        auto result = std::from_chars(buffer, end, value);
-        if (result.ptr != end || (result.ec != std::errc() && result.ec != std::errc::result_out_of_range))
+        if (nearest_value(begin, end, &value) != 0)
             return 1;
-        if (result.ec == std::errc::result_out_of_range)
-            value = overflow ? (negative ? -__builtin_inff() : __builtin_inff()) : (negative ? -0.0f : 0.0f);
         memcpy(&words[0], &value, 4);
         return 0;
     }
     double value = 0;
-    auto result = std::from_chars(buffer, end, value);
-    if (result.ptr != end || (result.ec != std::errc() && result.ec != std::errc::result_out_of_range))
+    if (nearest_value(begin, end, &value) != 0)
         return 1;
-    if (result.ec == std::errc::result_out_of_range)
-        value = overflow ? (negative ? -__builtin_inf() : __builtin_inf()) : (negative ? -0.0 : 0.0);
     uint64_t bits;
     memcpy(&bits, &value, 8);
     words[0] = static_cast<uint32_t>(bits);
     words[1] = static_cast<uint32_t>(bits >> 32);
     return 0;
+}
+
+// One number's text as its words: a binary32 (one word) or binary64 (two,
+// low half first), each the value nearest to the text. Fortran's forms are
+// rewritten first: D exponents, an exponent without its letter (1.0-100),
+// a leading +.
+int number_words(const char *text, int64_t length, int words_per_number, uint32_t words[2])
+{
+    if (length <= 0 || length > MAX_NUMBER_TEXT)
+        return 1;
+    const char *end = text + length, *k = end;
+    while (k > text && is_digit(*(k - 1)))
+        --k;
+    bool rewrite = *text == '+' || (k > text && (*(k - 1) == 'D' || *(k - 1) == 'd')) ||
+                   (k - 1 > text && (*(k - 1) == '+' || *(k - 1) == '-') && *(k - 2) != 'E' && *(k - 2) != 'e');
+    if (!rewrite)
+        return canonical_words(text, end, words_per_number, words);
+    char buffer[MAX_NUMBER_TEXT + 2];
+    int used = 0, has_exponent = 0;
+    for (const char *p = text; p < end; ++p) {
+        char c = *p;
+        if (c == '+' && used == 0)
+            continue;
+        if ((c == '+' || c == '-') && used > 0 && !has_exponent && (is_digit(buffer[used - 1]) || buffer[used - 1] == '.')) {
+            has_exponent = 1;
+            buffer[used++] = 'E';
+        }
+        if (c == 'D' || c == 'd' || c == 'E' || c == 'e') {
+            has_exponent = 1;
+            c = 'E';
+        }
+        buffer[used++] = c;
+    }
+    return used == 0 ? 1 : canonical_words(buffer, buffer + used, words_per_number, words);
 }
 
 // The next number of a line whose fields may touch: [sign] digits [. digits]

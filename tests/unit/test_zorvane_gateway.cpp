@@ -1,5 +1,6 @@
 // The zorvane gateway through the stand-in host: the built plug-in, loaded
 // by its file name.
+#include <cmath>
 #include <dirent.h>
 #include <string>
 #include <vector>
@@ -277,4 +278,21 @@ TEST(ZorvaneGateway, AGrowthTheHostEndsLeavesNoFileOpenAndAFailingShrinkAValidMa
     EXPECT_EQ(s.nzmax, 2) << "nzmax never exceeds the shrunk value array";
     EXPECT_EQ(s.ir, (std::vector<int64_t>{1, 2}));
     EXPECT_EQ(s.pr, (std::vector<double>{2, 3}));
+}
+
+TEST(ZorvaneGateway, TextNumbersAreTheNearestValuesOfTheirPrecision)
+{
+    // Large-matrix strings keep every value: touching fields, D and letterless exponents, both ends of the range.
+    TempFile file("1 70000 1 1 S\n1 -1 6\n  1.00000005960464478E+00  5.0D+39  -5.0-100\n"
+                  "    2.5e-45 -1.5E+00-2.5E+00\n2 1 1\n 0.0E+00\n");
+    CallResult r;
+    call(&r, file.path, "S", number(0));
+    ASSERT_FALSE(r.failed) << r.message;
+    Sparse s = sparse(r.outputs[0]);
+    ASSERT_EQ(s.pr.size(), 6u);
+    const double expected[] = {1 + std::ldexp(1.0, -23), HUGE_VAL, -0.0, std::ldexp(1.0, -148), -1.5, -2.5};
+    for (size_t k = 0; k < 6; ++k) {
+        EXPECT_EQ(s.pr[k], expected[k]) << k;
+        EXPECT_EQ(std::signbit(s.pr[k]), std::signbit(expected[k])) << k;
+    }
 }
