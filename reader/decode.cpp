@@ -164,21 +164,21 @@ constexpr int64_t value_words(ValueLayout layout)
 constexpr bool is_double(ValueLayout layout) { return layout == LAYOUT_DOUBLE || layout == LAYOUT_COMPLEX_DOUBLE; }
 constexpr bool is_complex(ValueLayout layout) { return layout == LAYOUT_COMPLEX_SINGLE || layout == LAYOUT_COMPLEX_DOUBLE; }
 
-// The value whose first word is word k.
-template <ValueLayout L> inline void take_value(const RecordView *view, int64_t k, double *real, double *imaginary)
+// The value whose first word is word k; H: a double's high half comes first.
+template <ValueLayout L, bool H> inline void take_value(const RecordView *view, int64_t k, double *real, double *imaginary)
 {
     if (L == LAYOUT_SINGLE) {
         *real = view_single(view, k);
         *imaginary = 0.0;
     } else if (L == LAYOUT_DOUBLE) {
-        *real = view_double(view, k);
+        *real = view_double_in_order<H>(view, k);
         *imaginary = 0.0;
     } else if (L == LAYOUT_COMPLEX_SINGLE) {
         *real = view_single(view, k);
         *imaginary = view_single(view, k + 1);
     } else {
-        *real = view_double(view, k);
-        *imaginary = view_double(view, k + 2);
+        *real = view_double_in_order<H>(view, k);
+        *imaginary = view_double_in_order<H>(view, k + 2);
     }
 }
 
@@ -211,7 +211,7 @@ template <ValueLayout L> inline bool packed_kept(const Decoder *d, int64_t row, 
     return (d->selector <= 0 || upper_kept(d, row)) && passes_threshold<L>(real, imaginary);
 }
 
-template <ValueLayout L> int decode_dense(Decoder *d, int32_t first_row)
+template <ValueLayout L, bool H> int decode_dense(Decoder *d, int32_t first_row)
 {
     constexpr int64_t w = value_words(L);
     int64_t count = d->view.count / w;
@@ -225,7 +225,7 @@ template <ValueLayout L> int decode_dense(Decoder *d, int32_t first_row)
     for (int64_t k = 0; k < count; ++k) {
         int64_t row = static_cast<int64_t>(first_row) + k;
         double real, imaginary;
-        take_value<L>(&d->view, 1 + k * w, &real, &imaginary);
+        take_value<L, H>(&d->view, 1 + k * w, &real, &imaginary);
         if ((d->selector != 1 || upper_kept(d, row)) && passes_threshold<L>(real, imaginary) &&
             store(d, row, real, imaginary) != 0)
             return 1;
@@ -242,7 +242,7 @@ void split_string_header(int32_t header, int64_t *length, int64_t *row)
 }
 
 // Strings whose length counts their words + 1.
-template <ValueLayout L> int decode_packed(Decoder *d)
+template <ValueLayout L, bool H> int decode_packed(Decoder *d)
 {
     constexpr int64_t w = value_words(L);
     const RecordView *view = &d->view;
@@ -262,7 +262,7 @@ template <ValueLayout L> int decode_packed(Decoder *d)
                             static_cast<long long>(m), d->column);
             int64_t row = first + (j - 1) / w;
             double real, imaginary;
-            take_value<L>(view, m + j, &real, &imaginary);
+            take_value<L, H>(view, m + j, &real, &imaginary);
             if (packed_kept<L>(d, row, real, imaginary) && store(d, row, real, imaginary) != 0)
                 return 1;
         }
@@ -272,7 +272,7 @@ template <ValueLayout L> int decode_packed(Decoder *d)
 }
 
 // Strings whose length counts their values (the other solver family's).
-template <ValueLayout L> int decode_value_count(Decoder *d)
+template <ValueLayout L, bool H> int decode_value_count(Decoder *d)
 {
     constexpr int64_t w = value_words(L);
     const RecordView *view = &d->view;
@@ -283,7 +283,7 @@ template <ValueLayout L> int decode_value_count(Decoder *d)
         for (int64_t k = 0; k < count; ++k) {
             int64_t row = first + k;
             double real, imaginary;
-            take_value<L>(view, m + 1 + k * w, &real, &imaginary);
+            take_value<L, H>(view, m + 1 + k * w, &real, &imaginary);
             if (packed_kept<L>(d, row, real, imaginary) && store(d, row, real, imaginary) != 0)
                 return 1;
         }
@@ -336,7 +336,7 @@ int choose_string_rule(Decoder *d)
     return 0;
 }
 
-template <ValueLayout L> int decode_large(Decoder *d)
+template <ValueLayout L, bool H> int decode_large(Decoder *d)
 {
     constexpr int64_t w = value_words(L);
     const RecordView *view = &d->view;
@@ -354,7 +354,7 @@ template <ValueLayout L> int decode_large(Decoder *d)
         for (int64_t k = 1; k <= count; ++k) {
             int64_t row = first + k - 1;
             double real, imaginary;
-            take_value<L>(view, m + 2 + (k - 1) * w, &real, &imaginary);
+            take_value<L, H>(view, m + 2 + (k - 1) * w, &real, &imaginary);
             if (three_way_kept(d, row) && store(d, row, real, imaginary) != 0)
                 return 1;
         }
@@ -363,24 +363,32 @@ template <ValueLayout L> int decode_large(Decoder *d)
     return 0;
 }
 
-template <ValueLayout L> int decode_in_layout(Decoder *d, const ColumnHead *head, int32_t large_flag)
+template <ValueLayout L, bool H> int decode_in_layout(Decoder *d, const ColumnHead *head, int32_t large_flag)
 {
     if (head->first_row != 0)
-        return decode_dense<L>(d, head->first_row);
+        return decode_dense<L, H>(d, head->first_row);
     if (large_flag > 0)
-        return decode_large<L>(d);
+        return decode_large<L, H>(d);
     if (choose_string_rule(d) != 0)
         return 1;
-    return d->rule == RULE_VALUE_COUNT ? decode_value_count<L>(d) : decode_packed<L>(d);
+    return d->rule == RULE_VALUE_COUNT ? decode_value_count<L, H>(d) : decode_packed<L, H>(d);
+}
+
+// Each layout and half order decoded by code of its own, so that the
+// loops over values hold no test of either.
+template <ValueLayout L> int decode_in_order(Decoder *d, const ColumnHead *head, int32_t large_flag)
+{
+    return d->view.high_half_first ? decode_in_layout<L, true>(d, head, large_flag)
+                                   : decode_in_layout<L, false>(d, head, large_flag);
 }
 
 int decode_record(Decoder *d, const ColumnHead *head, int32_t large_flag)
 {
     switch (d->layout) {
-    case LAYOUT_SINGLE: return decode_in_layout<LAYOUT_SINGLE>(d, head, large_flag);
-    case LAYOUT_DOUBLE: return decode_in_layout<LAYOUT_DOUBLE>(d, head, large_flag);
-    case LAYOUT_COMPLEX_SINGLE: return decode_in_layout<LAYOUT_COMPLEX_SINGLE>(d, head, large_flag);
-    default: return decode_in_layout<LAYOUT_COMPLEX_DOUBLE>(d, head, large_flag);
+    case LAYOUT_SINGLE: return decode_in_order<LAYOUT_SINGLE>(d, head, large_flag);
+    case LAYOUT_DOUBLE: return decode_in_order<LAYOUT_DOUBLE>(d, head, large_flag);
+    case LAYOUT_COMPLEX_SINGLE: return decode_in_order<LAYOUT_COMPLEX_SINGLE>(d, head, large_flag);
+    default: return decode_in_order<LAYOUT_COMPLEX_DOUBLE>(d, head, large_flag);
     }
 }
 

@@ -99,12 +99,14 @@ HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_ap
     *target_api_version = 120586240;
 }
 
-void begin_call_memory() { long_records = WordStore{}; }
+void begin_call_memory() { long_records = WordStore{nullptr, 0, enlarge_long_records, nullptr}; }
+
+WordStore *long_record_store() { return &long_records; }
 
 void end_call_memory()
 {
     MXFREE(long_records.words);
-    long_records = WordStore{};
+    long_records = WordStore{nullptr, 0, enlarge_long_records, nullptr};
 }
 
 void raise_closed(const char *identifier, const char *message)
@@ -144,7 +146,6 @@ const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t valu
     suspend_channel();
     *matrix = MXCREATESPARSE730(rows, column_count, slots, complex_values);
     reopen_after_host();
-    long_records.enlarge = enlarge_long_records;
     SparseOutput output = {MXGETPR(*matrix), MXGETIR730(*matrix), MXGETJC730(*matrix), slots, grow_output,
                            *matrix,          MXGETPI(*matrix),   &long_records,         matrix_ends_here};
     int32_t decode_status = DECODE_DONE;

@@ -15,6 +15,9 @@ void begin_call_memory();
 // Before a call returns: frees the call's own memory.
 void end_call_memory();
 
+// Room for records longer than the word buffer, in the call's memory.
+WordStore *long_record_store();
+
 // Closes the file, frees the call's memory and raises (no identifier when null).
 [[noreturn]] void raise_closed(const char *identifier, const char *message);
 

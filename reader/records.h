@@ -47,14 +47,21 @@ inline float view_single(const RecordView *view, int64_t k)
     return value;
 }
 
-// The double in words k and k + 1.
-inline double view_double(const RecordView *view, int64_t k)
+// The double in words k and k + 1, for a view whose half order is known
+// where the caller is compiled (view->high_half_first == HIGH_HALF_FIRST).
+template <bool HIGH_HALF_FIRST> inline double view_double_in_order(const RecordView *view, int64_t k)
 {
     uint64_t first = view->words[k - 1], second = view->words[k];
-    uint64_t bits = view->high_half_first ? first << 32 | second : second << 32 | first;
+    uint64_t bits = HIGH_HALF_FIRST ? first << 32 | second : second << 32 | first;
     double value;
     memcpy(&value, &bits, sizeof value);
     return value;
+}
+
+// The double in words k and k + 1.
+inline double view_double(const RecordView *view, int64_t k)
+{
+    return view->high_half_first ? view_double_in_order<true>(view, k) : view_double_in_order<false>(view, k);
 }
 
 // Room for records longer than the word buffer, obtained from the caller:

@@ -53,13 +53,13 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         raise_closed(nullptr, "zorvane: Could not open file");
     MatrixEntry entry;
     int64_t count = 0;
-    while (next_matrix(&entry, nullptr))
+    while (next_matrix(&entry, long_record_store()))
         ++count;
     close_channel();
     plhs[0] = MXCREATESTRUCTMATRIX(count, 1, FIELD_COUNT, FIELDS);
     if (open_channel(path) != 0)
         raise_closed(nullptr, "zorvane: Could not open file");
-    for (int64_t k = 0; k < count && next_matrix(&entry, nullptr); ++k) {
+    for (int64_t k = 0; k < count && next_matrix(&entry, long_record_store()); ++k) {
         suspend_for_host();
         fill(plhs[0], k, &entry);
         resume_after_host();

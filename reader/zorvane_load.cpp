@@ -24,6 +24,7 @@ int *found;
 int64_t wanted_count;
 Loaded *loaded;
 int64_t loaded_count, loaded_room;
+int scan_ended; // a length word after a matrix could not be followed
 
 void *host_array(void *p, int64_t count, size_t size)
 {
@@ -91,8 +92,8 @@ void load_matrix(const HeaderRecord *h, int32_t selector)
     }
     loaded[loaded_count++] = Loaded{*h, matrix};
     MatrixEntry entry = {*h, 0};
-    if (!end_record_read && SKIPCOLUMNS(&entry, nullptr) == RECORD_DAMAGED)
-        loaded_room = -1; // the scan ends here, as at a damaged length word anywhere
+    if (!end_record_read && SKIPCOLUMNS(&entry, long_record_store()) == RECORD_DAMAGED)
+        scan_ended = 1; // as at a damaged length word anywhere
 }
 
 void check_all_found()
@@ -129,6 +130,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     found = nullptr;
     loaded = nullptr;
     wanted_count = loaded_count = loaded_room = 0;
+    scan_ended = 0;
     if (nrhs < 1 || nrhs > 3)
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nInput", "One to three inputs required.");
     if (nlhs > 1)
@@ -146,10 +148,10 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     if (open_channel(path) != 0)
         raise_closed(nullptr, "zorvane: Could not open file");
     MatrixEntry entry;
-    while (loaded_room >= 0 && SCANHEADER(&entry) == RECORD_DONE) {
+    while (!scan_ended && SCANHEADER(&entry) == RECORD_DONE) {
         if (is_wanted(entry.header.name))
             load_matrix(&entry.header, selector);
-        else if (SKIPCOLUMNS(&entry, nullptr) == RECORD_DAMAGED)
+        else if (SKIPCOLUMNS(&entry, long_record_store()) == RECORD_DAMAGED)
             break;
     }
     close_channel();

@@ -8,6 +8,7 @@ function test_text ()
   check_t1 (dir);
   check_t2 (dir);
   check_numbers (dir);
+  check_long_column (dir);
   check_damage (dir);
   printf ("test_text: all checks passed\n");
 endfunction
@@ -114,6 +115,24 @@ function check_numbers (dir)
   fid = fopen (f, "w"); fputs (fid, t); fclose (fid);
   A = full (zorvane (f, "S", 0));
   assert (num2hex (A(1:6)), num2hex ([1 + 2^-23; Inf; -0; 2^-148; -1.5; -2.5]));
+endfunction
+
+## A column of more words than the word buffer holds, read by every function.
+function check_long_column (dir)
+  f = fullfile (dir, "long.txt.op4");
+  values = zeros (1, 600001);
+  values([1 600001]) = [2 -3];
+  fid = fopen (f, "w");
+  fprintf (fid, "1 600001 1 2 KLONG\n1 1 1200002\n");
+  fprintf (fid, "%.1f %.1f %.1f %.1f\n", values);
+  fprintf (fid, "\n2 1 1\n0.0\n");
+  fclose (fid);
+  A = zorvane (f, "KLONG", 0);
+  assert ([find(A), nonzeros(A)], [1 2; 600001 -3]);
+  info = zorvane_dir (f);
+  assert ({info.name, info.format}, {"KLONG", "text"});
+  M = zorvane_load (f);
+  assert (isequal (M.matrix, A));
 endfunction
 
 function check_damage (dir)
