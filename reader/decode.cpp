@@ -279,6 +279,9 @@ template <ValueLayout L, bool H> int decode_value_count(Decoder *d)
     for (int64_t m = 1; m < view->count;) {
         int64_t count, first;
         split_string_header(view_int(view, m), &count, &first);
+        if (count < 1 || !view_holds(view, m + 1, count * w)) // tiling was checked; kept as the guard of the reads
+            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+                        static_cast<long long>(m), d->column);
         begin_run(d, first, count);
         for (int64_t k = 0; k < count; ++k) {
             int64_t row = first + k;
