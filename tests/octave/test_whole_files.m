@@ -36,6 +36,18 @@ function test_whole_files ()
   assert (full (M(4).matrix(1:2, 2)), [4; 5]);
   assert (isequal (M(5).matrix, zorvane (f, "LAST", 0)));
   check_market_files (f, M, dir);
+  ## The same file big-endian: the same matrices.
+  op4_big_endian (true);
+  unwind_protect
+    printable = [op4_words(1.5, "double")(1), typecast(uint8("TEXT1234"), "uint32"), op4_words(2, "double")(2)];
+    op4_write (f, [op4_header(2, 4, 6, 2, "KAA"), op4_column(1, 1, op4_words([1 2], "double")), ...
+                   op4_column(2, 1, printable), op4_column(3, 1, [])]);
+  unwind_protect_cleanup
+    op4_big_endian (false);
+  end_unwind_protect
+  assert ({zorvane_dir(f).byte_order}, {"big"});
+  assert (isequal (zorvane_load (f).matrix, zorvane (f, "KAA", 0)));
+  op4_write (f, bytes);
   U = zorvane_load (f, {"KAA", "LAST"}, 1);
   assert ({U.name}, {"KAA", "KAA", "LAST"});
   assert (isequal (U(1).matrix, zorvane (f, "KAA", 1)));
