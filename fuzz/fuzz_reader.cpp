@@ -17,6 +17,7 @@
 
 #include "memory.h"
 #include "reader.h"
+#include "scan.h"
 #include "standin.h"
 
 extern "C" void mexFunction(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[]);
@@ -131,6 +132,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     else
         check_sparse(output);
     standin_destroy(output);
+    // The whole-file functions' structural scan must end on every file too.
+    if (open_channel(path) == 0) {
+        MatrixEntry entry;
+        int matrices = 0;
+        while (SCANHEADER(&entry) == RECORD_DONE && SKIPCOLUMNS(&entry, nullptr) != RECORD_DAMAGED)
+            if (++matrices > 4096)
+                finding("the structural scan does not end", "");
+        close_channel();
+    }
     for (const mxArray *input : inputs)
         standin_destroy(const_cast<mxArray *>(input));
     if (standin_live_arrays() != arrays)
