@@ -347,12 +347,15 @@ int sink_put(WordSink *sink, uint32_t word)
     return 0;
 }
 
-// The numbers of one value line into the sink, at most limit words; the
-// number of numbers taken, or -1 (damage reported) when one does not parse
-// or the line holds more than the limit.
-int64_t take_numbers(const char *line, int64_t length, int64_t line_start, WordSink *sink, int64_t limit)
+enum NumbersFailure { NUMBERS_NOT_A_NUMBER = -1, NUMBERS_TOO_MANY = -2, NUMBERS_NO_MEMORY = -3 };
+
+// The numbers of one value line into the sink, at most limit words, in
+// fields of the given width (0: numbers as they stand, touching or not).
+// The number of numbers taken, or a NumbersFailure with *bad the field.
+int64_t numbers_of_line(const char *line, int64_t length, int64_t width, WordSink *sink, int64_t limit,
+                        int64_t *bad_first, int64_t *bad_length)
 {
-    int64_t taken = 0, p = 0, width = matrix.field_width;
+    int64_t taken = 0, p = 0;
     for (;;) {
         int64_t start = p, size;
         if (width > 0) {
@@ -365,8 +368,9 @@ int64_t take_numbers(const char *line, int64_t length, int64_t line_start, WordS
             if (size == 0)
                 break;
             if (size < 0) {
-                damaged(line_start, "expected numbers, found \"%.40s\".", line);
-                return -1;
+                *bad_first = p;
+                *bad_length = length - p < 20 ? length - p : 20;
+                return NUMBERS_NOT_A_NUMBER;
             }
             start = p - size;
         }
@@ -380,21 +384,41 @@ int64_t take_numbers(const char *line, int64_t length, int64_t line_start, WordS
         }
         uint32_t words[2];
         if (number_words(line + first, last - first, matrix.words_per_number, words) != 0) {
-            damaged(line_start, "\"%.*s\" is not a number.", static_cast<int>(last - first), line + first);
-            return -1;
+            *bad_first = first;
+            *bad_length = last - first;
+            return NUMBERS_NOT_A_NUMBER;
         }
-        if (sink->count >= limit) {
-            damaged(line_start, "more values than the word count of the column.");
-            return -1;
-        }
+        if (sink->count >= limit)
+            return NUMBERS_TOO_MANY;
         for (int w = 0; w < matrix.words_per_number && sink->count < limit; ++w)
-            if (sink_put(sink, words[w]) != 0) {
-                damaged(line_start, "no memory for the column's words.");
-                return -1;
-            }
+            if (sink_put(sink, words[w]) != 0)
+                return NUMBERS_NO_MEMORY;
         ++taken;
     }
     return taken;
+}
+
+// One value line into the sink; -1 (damage reported) when it cannot be.
+// A line that is not whole fields of the format's width, or whose fields
+// do not parse, is taken number by number.
+int64_t take_numbers(const char *line, int64_t length, int64_t line_start, WordSink *sink, int64_t limit)
+{
+    // Only a line of whole fields is cut into them: a shifted line would
+    // cut numbers apart into other valid numbers.
+    int64_t width = matrix.field_width > 0 && length % matrix.field_width == 0 ? matrix.field_width : 0;
+    int64_t bad_first = 0, bad_length = 0, count_before = sink->count;
+    int64_t taken = numbers_of_line(line, length, width, sink, limit, &bad_first, &bad_length);
+    if (taken == NUMBERS_NOT_A_NUMBER && width > 0) {
+        sink->count = count_before;
+        taken = numbers_of_line(line, length, 0, sink, limit, &bad_first, &bad_length);
+    }
+    if (taken == NUMBERS_NOT_A_NUMBER)
+        damaged(line_start, "\"%.*s\" is not a number.", static_cast<int>(bad_length), line + bad_first);
+    else if (taken == NUMBERS_TOO_MANY)
+        damaged(line_start, "more values than the word count of the column.");
+    else if (taken == NUMBERS_NO_MEMORY)
+        damaged(line_start, "no memory for the column's words.");
+    return taken < 0 ? -1 : taken;
 }
 
 // Reads value lines (and, when ints_allowed, lines of string header

@@ -115,6 +115,11 @@ function check_numbers (dir)
   fid = fopen (f, "w"); fputs (fid, t); fclose (fid);
   A = full (zorvane (f, "S", 0));
   assert (num2hex (A(1:6)), num2hex ([1 + 2^-23; Inf; -0; 2^-148; -1.5; -2.5]));
+  ## A T1 line shifted by a blank is not cut into the format's fields.
+  t = [sprintf("%8d%8d%8d%8d%-8s%s\n", 1, 2, 1, 2, "D", "1P,3E23.16"), sprintf("%8d%8d%8d\n", 1, 1, 4), ...
+       "  1.0000000000000000E+05-2.5000000000000000E+00\n"];
+  fid = fopen (f, "w"); fputs (fid, t); fclose (fid);
+  assert (full (zorvane (f, "D", 0)), [1e5; -2.5]);
 endfunction
 
 ## A column of more words than the word buffer holds, read by every function.
