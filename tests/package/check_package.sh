@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # The release tarball as a user gets it: built by scripts/package, installed
 # with pkg into a temporary prefix by a fresh Octave (no CMake involved),
-# loaded, its built-in tests run by pkg test, then uninstalled.
+# loaded, its built-in tests run by pkg test, then uninstalled; once built
+# by make, once by the configure script alone (a machine without make).
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 WORK="$(mktemp -d)"
 trap 'rm -rf "$WORK"' EXIT
 tarball="$(bash "$ROOT/scripts/package" "$WORK")"
 cd "$WORK"
-octave-cli --no-gui --norc --no-history --quiet --eval "
+for without_make in "" 1; do
+ZORVANE_BUILD_WITHOUT_MAKE="$without_make" octave-cli --no-gui --norc --no-history --quiet --eval "
   pkg prefix '$WORK/prefix' '$WORK/arch';
   pkg local_list '$WORK/octave_packages';
   pkg install -local '$tarball';
@@ -29,3 +31,4 @@ octave-cli --no-gui --norc --no-history --quiet --eval "
   assert (exist ('zorvane'), 0);
   printf ('package: %d passed, %d failed\n', passed, failed);
 "
+done
