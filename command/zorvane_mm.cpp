@@ -32,11 +32,6 @@ std::string trimmed(const char name[NAME_LENGTH])
     return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
-int is_complex(int32_t value_type)
-{
-    return value_type == VALUE_TYPE_COMPLEX_SINGLE || value_type == VALUE_TYPE_COMPLEX_DOUBLE;
-}
-
 // A matrix in plain memory; grows as the host's output does.
 struct Matrix {
     std::vector<double> values, imag;
@@ -84,12 +79,12 @@ void decode(const HeaderRecord *h, int32_t selector, Matrix *m)
     int64_t capacity = 0;
     SIZESFROMHEADER(h->row_count, h->column_count, &large_flag, &rows, &capacity);
     int64_t slots = INITIALSLOTS(capacity, h->value_type);
-    int64_t needed = output_bytes(h->column_count, slots, is_complex(h->value_type)) / 2;
+    int64_t needed = output_bytes(h->column_count, slots, value_type_is_complex(h->value_type)) / 2;
     if (!memory_fits(needed, 0, memory_available()))
         fail("MATLAB:zorvane:OutOfMemory", name + "Out of memory for the matrix.");
     m->pointers.assign(static_cast<size_t>(h->column_count) + 1, 0);
     SparseOutput output = {nullptr, nullptr, m->pointers.data(), 0, grow, m};
-    output.imag = is_complex(h->value_type) ? &m->imag.emplace_back(0.0) : nullptr;
+    output.imag = value_type_is_complex(h->value_type) ? &m->imag.emplace_back(0.0) : nullptr;
     grow(&output, slots, m);
     output.long_records = &long_records;
     output.matrix_ends_here = header_follows;
@@ -151,7 +146,7 @@ void write_market(const std::string &path, const HeaderRecord *h, const Matrix *
     out.used = 0;
     if (out.file == nullptr)
         fail("zorvane:mm:write", "cannot write " + temporary + ": " + strerror(errno));
-    int complex_values = is_complex(h->value_type);
+    int complex_values = value_type_is_complex(h->value_type);
     int64_t columns = h->column_count, count = m->pointers[static_cast<size_t>(columns)];
     fprintf(out.file, "%%%%MatrixMarket matrix coordinate %s general\n", complex_values ? "complex" : "real");
     put_integer(&out, h->row_count < 0 ? -static_cast<long long>(h->row_count) : h->row_count, ' ');
@@ -182,11 +177,11 @@ void list(void)
     MatrixEntry entry;
     while (SCANHEADER(&entry) == RECORD_DONE && SKIPCOLUMNS(&entry, &long_records) != RECORD_DAMAGED) {
         const HeaderRecord *h = &entry.header;
-        int double_precision = h->value_type == VALUE_TYPE_DOUBLE || h->value_type == VALUE_TYPE_COMPLEX_DOUBLE;
         printf("%-8s %10lld %10d %5d %5d %-9s %-7s %-11s %-6s %s\n", trimmed(h->name).c_str(),
                h->row_count < 0 ? -static_cast<long long>(h->row_count) : h->row_count, h->column_count, h->form,
-               h->value_type, double_precision ? "double" : "single", is_complex(h->value_type) ? "true" : "false",
-               encoding_name(entry.encodings), channel_is_big_endian() ? "big" : "little", "binary");
+               h->value_type, value_type_is_double(h->value_type) ? "double" : "single",
+               value_type_is_complex(h->value_type) ? "true" : "false", encoding_name(entry.encodings),
+               channel_byte_order_name(), channel_format_name());
     }
 }
 

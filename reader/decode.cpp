@@ -470,6 +470,10 @@ ValueLayout layout_of(int32_t value_type)
     }
 }
 
+int value_type_is_complex(int32_t value_type) { return is_complex(layout_of(value_type)); }
+
+int value_type_is_double(int32_t value_type) { return is_double(layout_of(value_type)); }
+
 void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_flag, int32_t *rows,
                      int64_t *capacity)
 {

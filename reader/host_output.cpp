@@ -135,7 +135,7 @@ const char *decode_to_host(int32_t row_count, int32_t column_count, int32_t valu
     int64_t capacity = 0;
     SIZESFROMHEADER(row_count, column_count, &large_flag, &rows, &capacity);
     int64_t slots = INITIALSLOTS(capacity, value_type);
-    int complex_values = value_type == VALUE_TYPE_COMPLEX_SINGLE || value_type == VALUE_TYPE_COMPLEX_DOUBLE;
+    int complex_values = value_type_is_complex(value_type);
     int64_t needed = output_bytes(column_count, slots, complex_values);
     int64_t available = memory_available();
     if (!memory_fits(needed, 0, available)) {

@@ -25,6 +25,8 @@ constexpr int32_t LARGE_ROW_BOUND = 65535;
 // What one value is made of; every value type other than 2, 3, 4 is single.
 enum ValueLayout { LAYOUT_SINGLE, LAYOUT_DOUBLE, LAYOUT_COMPLEX_SINGLE, LAYOUT_COMPLEX_DOUBLE };
 ValueLayout layout_of(int32_t value_type);
+int value_type_is_complex(int32_t value_type);
+int value_type_is_double(int32_t value_type); // double precision, real or complex
 constexpr size_t PROBLEM_LENGTH = 256;
 
 // A name whose 8 bytes all lie in 0x20 .. 0x7A.

@@ -338,6 +338,10 @@ int channel_is_open() { return channel.is_open; }
 
 int channel_is_big_endian() { return channel.big_endian; }
 
+const char *channel_format_name() { return channel.text ? "text" : "binary"; }
+
+const char *channel_byte_order_name() { return channel.text ? "none" : channel.big_endian ? "big" : "little"; }
+
 int64_t channel_position() { return channel.position; }
 
 void channel_return_to(int64_t position)

@@ -47,8 +47,8 @@ inline float view_single(const RecordView *view, int64_t k)
     return value;
 }
 
-// The double in words k and k + 1, for a view whose half order is known
-// where the caller is compiled (view->high_half_first == HIGH_HALF_FIRST).
+// The double in words k and k + 1, for a view whose half order the
+// caller has chosen at compile time (view->high_half_first == HIGH_HALF_FIRST).
 template <bool HIGH_HALF_FIRST> inline double view_double_in_order(const RecordView *view, int64_t k)
 {
     uint64_t first = view->words[k - 1], second = view->words[k];
@@ -58,11 +58,6 @@ template <bool HIGH_HALF_FIRST> inline double view_double_in_order(const RecordV
     return value;
 }
 
-// The double in words k and k + 1.
-inline double view_double(const RecordView *view, int64_t k)
-{
-    return view->high_half_first ? view_double_in_order<true>(view, k) : view_double_in_order<false>(view, k);
-}
 
 // Room for records longer than the word buffer, obtained from the caller:
 // enlarge gives words room for at least count words, or returns 1.
@@ -92,6 +87,10 @@ int resume_channel();
 int64_t channel_remaining();
 // 1 when the file is read big-endian (decided when it was opened).
 int channel_is_big_endian();
+// What the open file is, for listings: "binary" or "text"; "little",
+// "big", or "none" for text.
+const char *channel_format_name();
+const char *channel_byte_order_name();
 // The place of the next record, and a return to a place taken earlier.
 int64_t channel_position();
 void channel_return_to(int64_t position);

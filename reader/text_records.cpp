@@ -178,8 +178,8 @@ int parse_header_line(const char *line, int64_t length, HeaderRecord *h, TextMat
     if (parse_t1_header(line, length, h, m) != 0 && parse_t2_header(line, length, h, m) != 0)
         return 1;
     int32_t type = h->value_type;
-    m->words_per_number = type == VALUE_TYPE_DOUBLE || type == VALUE_TYPE_COMPLEX_DOUBLE ? 2 : 1;
-    m->numbers_per_value = type == VALUE_TYPE_COMPLEX_SINGLE || type == VALUE_TYPE_COMPLEX_DOUBLE ? 2 : 1;
+    m->words_per_number = value_type_is_double(type) ? 2 : 1;
+    m->numbers_per_value = value_type_is_complex(type) ? 2 : 1;
     m->large = static_cast<uint32_t>(h->row_count) > static_cast<uint32_t>(LARGE_ROW_BOUND);
     return 0;
 }

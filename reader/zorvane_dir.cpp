@@ -1,7 +1,5 @@
 // info = zorvane_dir(file): every matrix's header as a struct array, in
 // file order, found by the file's structure.
-#include <cstdio>
-
 #include "host_output.h"
 #include "host_struct.h"
 #include "scan.h"
@@ -21,8 +19,6 @@ int next_matrix(MatrixEntry *entry, WordStore *store)
 void fill(mxArray *info, int64_t k, const MatrixEntry *entry)
 {
     const HeaderRecord *h = &entry->header;
-    int complex_values = h->value_type == VALUE_TYPE_COMPLEX_SINGLE || h->value_type == VALUE_TYPE_COMPLEX_DOUBLE;
-    int double_precision = h->value_type == VALUE_TYPE_DOUBLE || h->value_type == VALUE_TYPE_COMPLEX_DOUBLE;
     char name[NAME_LENGTH + 1];
     trimmed_name(h->name, name);
     MXSETFIELD(info, k, "name", MXCREATESTRING(name));
@@ -30,11 +26,11 @@ void fill(mxArray *info, int64_t k, const MatrixEntry *entry)
     MXSETFIELD(info, k, "columns", MXCREATEDOUBLESCALAR(h->column_count));
     MXSETFIELD(info, k, "form", MXCREATEDOUBLESCALAR(h->form));
     MXSETFIELD(info, k, "type", MXCREATEDOUBLESCALAR(h->value_type));
-    MXSETFIELD(info, k, "precision", MXCREATESTRING(double_precision ? "double" : "single"));
-    MXSETFIELD(info, k, "complex", MXCREATELOGICALSCALAR(complex_values));
+    MXSETFIELD(info, k, "precision", MXCREATESTRING(value_type_is_double(h->value_type) ? "double" : "single"));
+    MXSETFIELD(info, k, "complex", MXCREATELOGICALSCALAR(value_type_is_complex(h->value_type)));
     MXSETFIELD(info, k, "encoding", MXCREATESTRING(encoding_name(entry->encodings)));
-    MXSETFIELD(info, k, "byte_order", MXCREATESTRING(channel_is_text() ? "none" : channel_is_big_endian() ? "big" : "little"));
-    MXSETFIELD(info, k, "format", MXCREATESTRING(channel_is_text() ? "text" : "binary"));
+    MXSETFIELD(info, k, "byte_order", MXCREATESTRING(channel_byte_order_name()));
+    MXSETFIELD(info, k, "format", MXCREATESTRING(channel_format_name()));
 }
 
 } // namespace
