@@ -51,7 +51,19 @@ inline int MXGETSTRING730(const mxArray *a, char *field, int64_t field_length)
     return 0;
 }
 
+inline int64_t MXGETNUMBEROFDIMENSIONS(const mxArray *a) { return static_cast<int64_t>(mxGetNumberOfDimensions(a)); }
+inline int MXISCOMPLEX(const mxArray *a) { return mxIsComplex(a) ? 1 : 0; }
+// The whole text of a character array as a C string in buffer (size
+// bytes); 0 on success, 1 when it does not fit or cannot be copied.
+inline int MXGETTEXT(const mxArray *a, char *buffer, int64_t size)
+{
+    if (static_cast<int64_t>(mxGetM(a) * mxGetN(a)) >= size)
+        return 1;
+    return mxGetString(a, buffer, static_cast<mwSize>(size)) != 0;
+}
+
 inline double *MXGETPR(const mxArray *a) { return mxGetPr(a); }
+inline void *MXGETIMAGDATA(const mxArray *a) { return mxGetImagData(a); }
 inline double *MXGETPI(const mxArray *a) { return mxGetPi(a); }
 inline void *MXGETDATA(const mxArray *a) { return mxGetData(a); }
 inline int64_t *MXGETIR730(const mxArray *a) { return reinterpret_cast<int64_t *>(mxGetIr(a)); }
@@ -61,6 +73,11 @@ inline mxArray *MXCREATESPARSE730(int64_t m, int64_t n, int64_t nzmax, int compl
 {
     return mxCreateSparse(static_cast<mwSize>(m), static_cast<mwSize>(n),
                           static_cast<mwSize>(nzmax), complexity ? mxCOMPLEX : mxREAL);
+}
+
+inline mxArray *MXCREATEDOUBLEMATRIX730(int64_t m, int64_t n, int complexity)
+{
+    return mxCreateDoubleMatrix(static_cast<mwSize>(m), static_cast<mwSize>(n), complexity ? mxCOMPLEX : mxREAL);
 }
 
 inline mxArray *MXCREATEDOUBLEMATRIX700(int32_t m, int32_t n, int complexity)
@@ -100,6 +117,20 @@ inline int MXRESIZESPARSE730(mxArray *a, int64_t nzmax)
         mxSetNzmax(a, static_cast<mwSize>(nzmax));
     return 0;
 }
+
+// Gives a sparse matrix room for count column pointers, keeping those it
+// holds (the new ones are not set); 0 on success, 1 without memory.
+inline int MXRESIZEPOINTERS730(mxArray *a, int64_t count)
+{
+    void *pointers = mxRealloc(mxGetJc(a), static_cast<size_t>(count) * sizeof(mwIndex));
+    if (pointers == nullptr)
+        return 1;
+    mxSetJc(a, static_cast<mwIndex *>(pointers));
+    return 0;
+}
+
+// The column count of a sparse matrix whose column pointers were resized to match.
+inline void MXSETN730(mxArray *a, int64_t n) { mxSetN(a, static_cast<mwSize>(n)); }
 
 // Memory of the call's own, which the host frees when the call ends.
 inline void *MXREALLOC(void *p, size_t bytes) { return mxRealloc(p, bytes); }

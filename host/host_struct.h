@@ -1,5 +1,5 @@
 // The host operations of the whole-file gateways: structures, cells,
-// scalars and text. Hosts only (the stand-in host has no structures).
+// scalars and text.
 #ifndef HOST_HOST_STRUCT_H
 #define HOST_HOST_STRUCT_H
 
@@ -17,6 +17,12 @@ inline void MXSETFIELD(mxArray *a, int64_t k, const char *field, mxArray *value)
     mxSetField(a, static_cast<mwIndex>(k), field, value);
 }
 inline mxArray *MXCREATESTRING(const char *text) { return mxCreateString(text); }
+inline int MXISSTRUCT(const mxArray *a) { return mxIsStruct(a) ? 1 : 0; }
+// The field of element k, or null when the structure has no such field.
+inline const mxArray *MXGETFIELD(const mxArray *a, int64_t k, const char *field)
+{
+    return mxGetField(a, static_cast<mwIndex>(k), field);
+}
 inline mxArray *MXCREATEDOUBLESCALAR(double value) { return mxCreateDoubleScalar(value); }
 inline mxArray *MXCREATELOGICALSCALAR(int value) { return mxCreateLogicalScalar(value != 0); }
 

@@ -1,19 +1,18 @@
 // zorvane(file, name, selector): one named matrix of an OUTPUT4 file as a
-// sparse matrix, real or complex. The gateway checks, locates, sizes, decodes; it is the
-// only place that raises host errors.
+// sparse matrix, real or complex. The gateway checks its arguments,
+// locates the matrix and hands it to the host adapter to decode.
 #include <cstdio>
 
+#include "adapter.h"
 #include "convert.h"
-#include "host.h"
-#include "host_output.h"
-#include "reader.h"
+#include "locate.h"
 
 namespace {
 
 // Module storage that every call overwrites whole.
 char file_name_field[FILE_NAME_LENGTH];
 char wanted_name_field[NAME_LENGTH];
-
+HeaderRecord header;
 
 void check_arguments(int nlhs, int nrhs, const mxArray *prhs[])
 {
@@ -47,13 +46,26 @@ void copy_names(const mxArray *prhs[])
         MEXERRMSGIDANDTXT("MATLAB:zorvane:readError", "Error reading string.");
 }
 
-// Header values that no output can be created from; checked before any
-// host array exists.
-void check_header(int32_t row_count, int32_t column_count)
+// The file name without trailing blanks, as a C string; "" when it holds
+// a NUL byte, which would silently name another file.
+void file_path(char path[FILE_NAME_LENGTH + 1])
 {
-    char message[PROBLEM_LENGTH];
-    if (header_is_invalid(row_count, column_count, message) || FIRSTRECORDCHECK(column_count, message) != 0)
-        raise_closed(BAD_FILE, message);
+    int length = FILE_NAME_LENGTH;
+    while (length > 0 && file_name_field[length - 1] == ' ')
+        --length;
+    memcpy(path, file_name_field, static_cast<size_t>(length));
+    path[length] = '\0';
+    if (memchr(file_name_field, '\0', static_cast<size_t>(length)) != nullptr)
+        path[0] = '\0';
+}
+
+void print_name(const char name[NAME_LENGTH], void *)
+{
+    char line[NAME_LENGTH + 2];
+    memcpy(line, name, NAME_LENGTH);
+    line[NAME_LENGTH] = '\n';
+    line[NAME_LENGTH + 1] = '\0';
+    MEXPRINTF(line);
 }
 
 } // namespace
@@ -66,20 +78,20 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     double third_input = 0.0;
     if (first_numeric_value(prhs[2], &third_input) != 0)
         MEXERRMSGIDANDTXT("MATLAB:zorvane:NonNumeric", "Third input must be numeric.");
-    int32_t selector = 0, row_count = 0, column_count = 0, value_type = 0, locate_status = 0;
-    LOCATEMATRIX(file_name_field, wanted_name_field, third_input, &selector, &row_count, &column_count, &value_type,
+    char path[FILE_NAME_LENGTH + 1];
+    file_path(path);
+    int32_t selector = 0, locate_status = 0;
+    LOCATEMATRIX(plugin_channel(), path, wanted_name_field, third_input, &selector, &header, print_name, nullptr,
                  &locate_status);
     if (locate_status == LOCATE_NOT_OPENED)
-        raise_closed(nullptr, "zorvane: Could not open file");
+        raise_closed(nullptr, COULD_NOT_OPEN);
     if (locate_status != LOCATE_FOUND)
-        raise_closed(nullptr, "zorvane: Matrix could not be found.");
-    check_header(row_count, column_count);
+        raise_closed(nullptr, NOT_FOUND);
     char problem[PROBLEM_LENGTH];
     int end_record_read = 0;
-    const char *identifier =
-        decode_to_host(row_count, column_count, value_type, selector, &plhs[0], &end_record_read, problem);
+    const char *identifier = decode_to_host(&header, selector, 0, &plhs[0], &end_record_read, problem);
     if (identifier != nullptr)
         raise_closed(identifier, problem);
-    close_channel();
+    close_channel(plugin_channel());
     end_call_memory();
 }

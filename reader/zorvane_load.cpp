@@ -3,8 +3,8 @@
 // the file is read once, its matrices found by its structure.
 #include <cstdio>
 
+#include "adapter.h"
 #include "convert.h"
-#include "host_output.h"
 #include "host_struct.h"
 #include "scan.h"
 
@@ -24,7 +24,6 @@ int *found;
 int64_t wanted_count;
 Loaded *loaded;
 int64_t loaded_count, loaded_room;
-int scan_ended; // a length word after a matrix could not be followed
 
 void *host_array(void *p, int64_t count, size_t size)
 {
@@ -45,8 +44,16 @@ void name_field(const mxArray *name, char field[NAME_LENGTH])
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:readError", "Error reading string.");
 }
 
+// Names given as {} or []: every matrix.
+int names_are_empty(const mxArray *names)
+{
+    return MXGETNUMBEROFELEMENTS(names) == 0 && (MXISCELL(names) || MXISNUMERIC(names));
+}
+
 void wanted_names(const mxArray *names)
 {
+    if (names_are_empty(names))
+        return;
     wanted_count = MXISCELL(names) ? MXGETNUMBEROFELEMENTS(names) : 1;
     wanted = static_cast<char(*)[NAME_LENGTH]>(host_array(nullptr, wanted_count, NAME_LENGTH));
     found = static_cast<int *>(host_array(nullptr, wanted_count, sizeof(int)));
@@ -70,16 +77,14 @@ int is_wanted(const char name[NAME_LENGTH])
 }
 
 // Decodes the matrix just located; a failure names the matrix.
-void load_matrix(const HeaderRecord *h, int32_t selector)
+void load_matrix(MatrixEntry *entry, int32_t selector)
 {
+    const HeaderRecord *h = &entry->header;
     char problem[PROBLEM_LENGTH], message[PROBLEM_LENGTH + 32], name[NAME_LENGTH + 1];
     trimmed_name(h->name, name);
     mxArray *matrix = nullptr;
     int end_record_read = 0;
-    const char *identifier = BAD_FILE;
-    if (!header_is_invalid(h->row_count, h->column_count, problem) && FIRSTRECORDCHECK(h->column_count, problem) == 0)
-        identifier = decode_to_host(h->row_count, h->column_count, h->value_type, selector, &matrix, &end_record_read,
-                                    problem, header_follows);
+    const char *identifier = decode_to_host(h, selector, 1, &matrix, &end_record_read, problem);
     if (identifier != nullptr) {
         snprintf(message, sizeof message, "%s: %s", name, problem);
         raise_closed(identifier, message);
@@ -91,9 +96,7 @@ void load_matrix(const HeaderRecord *h, int32_t selector)
         resume_after_host();
     }
     loaded[loaded_count++] = Loaded{*h, matrix};
-    MatrixEntry entry = {*h, 0};
-    if (!end_record_read && SKIPCOLUMNS(&entry, long_record_store()) == RECORD_DAMAGED)
-        scan_ended = 1; // as at a damaged length word anywhere
+    finish_structural_matrix(plugin_channel(), entry, end_record_read, long_record_store());
 }
 
 void check_all_found()
@@ -130,7 +133,6 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     found = nullptr;
     loaded = nullptr;
     wanted_count = loaded_count = loaded_room = 0;
-    scan_ended = 0;
     if (nrhs < 1 || nrhs > 3)
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nInput", "One to three inputs required.");
     if (nlhs > 1)
@@ -139,22 +141,28 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     file_path_argument(prhs[0], "zorvane_load", path);
     if (nrhs >= 2)
         wanted_names(prhs[1]);
+    // The shape first: an empty selector has no value to read.
     double third_input = 0.0;
-    if (nrhs == 3 && (MXISCHAR(prhs[2]) || first_numeric_value(prhs[2], &third_input) != 0))
+    if (nrhs == 3 && MXISCHAR(prhs[2]))
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonNumeric", "Third input must be numeric.");
     if (nrhs == 3 && (MXGETM730(prhs[2]) != 1 || MXGETN730(prhs[2]) != 1))
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NotScalar", "Third input must be scalar.");
+    if (nrhs == 3 && first_numeric_value(prhs[2], &third_input) != 0)
+        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonNumeric", "Third input must be numeric.");
     int32_t selector = selector_from_double(third_input);
-    if (open_channel(path) != 0)
-        raise_closed(nullptr, "zorvane: Could not open file");
+    MatrixChannel *ch = plugin_channel();
+    if (path[0] == '\0' || open_matrix_file(ch, path) != 0)
+        raise_closed(nullptr, COULD_NOT_OPEN);
+    if (is_foreign_file(ch))
+        raise_closed("MATLAB:zorvane_load:NotMatrixFile", NOT_MATRIX_FILE);
     MatrixEntry entry;
-    while (!scan_ended && SCANHEADER(&entry) == RECORD_DONE) {
+    while (SCANHEADER(ch, &entry) == RECORD_DONE) {
         if (is_wanted(entry.header.name))
-            load_matrix(&entry.header, selector);
-        else if (SKIPCOLUMNS(&entry, long_record_store()) == RECORD_DAMAGED)
-            break;
+            load_matrix(&entry, selector);
+        else
+            finish_structural_matrix(ch, &entry, 0, long_record_store());
     }
-    close_channel();
+    close_channel(ch);
     check_all_found();
     plhs[0] = result();
     end_call_memory();

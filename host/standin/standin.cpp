@@ -189,6 +189,10 @@ void *mxGetData(const mxArray *a)
     return a->real;
 }
 
+void *mxGetImagData(const mxArray *a) { return a->imag; }
+
+mwSize mxGetNumberOfDimensions(const mxArray *) { return 2; }
+
 mwIndex *mxGetIr(const mxArray *a)
 {
     if (!a->sparse)
@@ -223,6 +227,15 @@ void mxSetNzmax(mxArray *a, mwSize nzmax)
 }
 
 void mxSetPi(mxArray *a, double *imag) { a->imag = imag; }
+
+void mxSetJc(mxArray *a, mwIndex *pointers)
+{
+    if (!a->sparse)
+        misuse("mxSetJc on a full array");
+    a->jc = pointers;
+}
+
+void mxSetN(mxArray *a, mwSize n) { a->n = static_cast<size_t>(n); }
 
 void *mxRealloc(void *p, size_t size)
 {

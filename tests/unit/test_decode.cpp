@@ -8,8 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "op4_writer.h"
-#include "memory.h"
-#include "reader.h"
+#include "core_calls.h"
 
 using namespace op4;
 
@@ -39,21 +38,22 @@ Decoded decode(const Matrix &m, const Bytes &records, bool end_record = true)
     Bytes end = end_record ? column(m.columns + 1, 1, {}) : "";
     TempFile file(header(m.columns, m.rows, 1, m.value_type, "M") + records + end);
     Decoded out;
-    if (open_channel(file.path.c_str()) != 0)
+    if (open_matrix_file(test_channel(), file.path.c_str()) != 0)
         return out;
     HeaderRecord h;
-    if (read_header(&h) != RECORD_DONE)
+    if (read_header(test_channel(), &h) != RECORD_DONE)
         return out;
     size_t slots = static_cast<size_t>(m.capacity > 0 ? m.capacity : 1);
     std::vector<double> values(slots, -999.0);
     std::vector<int64_t> rows(slots, -999);
     out.pointers.assign(static_cast<size_t>(m.columns > 0 ? m.columns + 1 : 1), -999);
-    SparseOutput output = {values.data(), rows.data(), out.pointers.data(), m.capacity, nullptr, nullptr};
+    SparseOutput output = output_of(values.data(), rows.data(), out.pointers.data(), static_cast<int64_t>(out.pointers.size()), m.capacity, nullptr, nullptr);
     int32_t large = static_cast<uint32_t>(m.rows) > 65535u ? 1 : 0;
     int32_t row_count = m.rows < 0 ? -m.rows : m.rows;
     char problem[PROBLEM_LENGTH];
-    READCOLUMNS(&output, m.columns, m.capacity, row_count, m.value_type, m.selector, large, &out.status, problem);
-    EXPECT_EQ(channel_is_open(), 0) << "the channel is closed on every way out";
+    MatrixPlan plan = plan_of(m.columns, m.capacity, row_count, m.value_type, m.selector, large);
+    READCOLUMNS(test_channel(), &output, &plan, &out.status, problem);
+    EXPECT_EQ(channel_is_open(test_channel()), 0) << "the channel is closed on every way out";
     out.problem = problem;
     int64_t stored = out.status == DECODE_DONE ? out.pointers.back() : 0;
     for (int64_t e = 0; e < stored; ++e) {
@@ -311,19 +311,20 @@ TEST(Room, OutputsGrowUpToTheCapacityAndStopWithoutMemory)
                   column(2, 0, Words{packed_header(21, 1)} + doubles({1, 2, 3, 4, 5, 6, 7, 8, 9, 10})) +
                   column(3, 5, doubles({1})));
     for (int64_t refuse_above : {int64_t(1) << 30, int64_t(12)}) {
-        ASSERT_EQ(open_channel(file.path.c_str()), 0);
+        ASSERT_EQ(open_matrix_file(test_channel(), file.path.c_str()), 0);
         HeaderRecord h;
-        ASSERT_EQ(read_header(&h), RECORD_DONE);
+        ASSERT_EQ(read_header(test_channel(), &h), RECORD_DONE);
         Growth g;
         g.refuse_above = refuse_above;
         g.values.resize(1);
         g.rows.resize(1);
         std::vector<int64_t> pointers(4);
-        SparseOutput out = {g.values.data(), g.rows.data(), pointers.data(), 1, grow, &g};
+        SparseOutput out = output_of(g.values.data(), g.rows.data(), pointers.data(), static_cast<int64_t>(pointers.size()), 1, grow, &g);
         int32_t status = -1;
         char problem[PROBLEM_LENGTH];
-        READCOLUMNS(&out, 3, 120, 40, 2, 0, 0, &status, problem);
-        EXPECT_EQ(channel_is_open(), 0);
+        MatrixPlan plan = plan_of(3, 120, 40, 2, 0, 0);
+    READCOLUMNS(test_channel(), &out, &plan, &status, problem);
+        EXPECT_EQ(channel_is_open(test_channel()), 0);
         if (refuse_above > 100) {
             ASSERT_EQ(status, DECODE_DONE) << problem;
             EXPECT_EQ(pointers, (std::vector<int64_t>{0, 10, 20, 21}));
@@ -340,15 +341,15 @@ TEST(Room, OutputsGrowUpToTheCapacityAndStopWithoutMemory)
 TEST(Room, TheFirstAllotmentIsWhatTheRestOfTheFileCanHold)
 {
     TempFile file(header(1, 1, 1, 2, "M") + column(1, 1, doubles({1, 2, 3})));
-    ASSERT_EQ(open_channel(file.path.c_str()), 0);
+    ASSERT_EQ(open_matrix_file(test_channel(), file.path.c_str()), 0);
     HeaderRecord h;
-    ASSERT_EQ(read_header(&h), RECORD_DONE);
+    ASSERT_EQ(read_header(test_channel(), &h), RECORD_DONE);
     // 44 bytes remain: 5 doubles or 11 singles at most, within the capacity.
-    EXPECT_EQ(INITIALSLOTS(100, 2), 5);
-    EXPECT_EQ(INITIALSLOTS(100, 1), 11);
-    EXPECT_EQ(INITIALSLOTS(3, 1), 3);
-    EXPECT_EQ(INITIALSLOTS(0, 1), 1);
-    close_channel();
+    EXPECT_EQ(INITIALSLOTS(test_channel(), 100, 2), 5);
+    EXPECT_EQ(INITIALSLOTS(test_channel(), 100, 1), 11);
+    EXPECT_EQ(INITIALSLOTS(test_channel(), 3, 1), 3);
+    EXPECT_EQ(INITIALSLOTS(test_channel(), 0, 1), 1);
+    close_channel(test_channel());
 }
 
 TEST(Sizes, LargeFlagRowsAndCapacityFromTheHeader)
@@ -378,26 +379,27 @@ TEST(Room, MemoryIsCheckedAgainstWhatTheProcessCanGet)
     EXPECT_TRUE(memory_fits(1000, 0, 1000));
     EXPECT_FALSE(memory_fits(1001, 0, 1000));
     EXPECT_TRUE(memory_fits(1500, 600, 1000)) << "what is held already counts";
-    set_memory_budget(12345);
-    EXPECT_EQ(memory_available(), 12345);
-    set_memory_budget(-1);
-    EXPECT_GT(memory_available(), 0);
+    test_channel()->memory_budget = 12345;
+    EXPECT_EQ(memory_available(test_channel()), 12345);
+    test_channel()->memory_budget = 0;
+    EXPECT_GT(memory_available(test_channel()), 0);
 
     // A growth past the budget stops decoding with its own status.
     std::vector<double> values(1);
     std::vector<int64_t> rows(1), pointers(2);
     auto grow = [](SparseOutput *, int64_t, void *) { return 1; }; // never reached: the check refuses first
     TempFile file(header(1, 1000, 1, 1, "M") + column(1, 1, Words(1000, single_word(1.0f))));
-    ASSERT_EQ(open_channel(file.path.c_str()), 0);
+    ASSERT_EQ(open_matrix_file(test_channel(), file.path.c_str()), 0);
     HeaderRecord h;
-    ASSERT_EQ(read_header(&h), RECORD_DONE);
-    SparseOutput output = {values.data(), rows.data(), pointers.data(), 1, grow, nullptr};
+    ASSERT_EQ(read_header(test_channel(), &h), RECORD_DONE);
+    SparseOutput output = output_of(values.data(), rows.data(), pointers.data(), static_cast<int64_t>(pointers.size()), 1, grow, nullptr);
     int32_t status = -1;
     char problem[PROBLEM_LENGTH];
-    set_memory_budget(50);
-    READCOLUMNS(&output, 1, 1000, 1000, 1, 0, 0, &status, problem);
-    set_memory_budget(-1);
+    test_channel()->memory_budget = 50;
+    MatrixPlan plan = plan_of(1, 1000, 1000, 1, 0, 0);
+    READCOLUMNS(test_channel(), &output, &plan, &status, problem);
+    test_channel()->memory_budget = 0;
     EXPECT_EQ(status, DECODE_NO_MEMORY);
     EXPECT_STREQ(problem, "Out of memory: the matrix needs 0 MB, the process can get 0 MB.");
-    EXPECT_EQ(channel_is_open(), 0);
+    EXPECT_EQ(channel_is_open(test_channel()), 0);
 }

@@ -1,17 +1,15 @@
 // What the host will hold for an output, and whether the process can get it.
-#ifndef READER_MEMORY_H
-#define READER_MEMORY_H
+#ifndef CODEC_MEMORY_H
+#define CODEC_MEMORY_H
 
 #include <cstdint>
 
-// Bytes the process can still get: the machine's available memory, and
-// what the address-space limit leaves, whichever is less; or the budget
-// set below.
-int64_t memory_available();
+#include "channel.h"
 
-// A fixed amount in place of what the machine has (tests and fuzzers);
-// a negative amount goes back to the machine's.
-void set_memory_budget(int64_t bytes);
+// Bytes the process can still get: the machine's available memory, and
+// what the address-space limit leaves, whichever is less; or the channel's
+// memory budget, when it has one (tests and fuzzers).
+int64_t memory_available(const MatrixChannel *ch);
 
 // Bytes a sparse output of columns and slots entries takes in the host,
 // counted twice for the copy the host makes when the call returns.

@@ -1,24 +1,24 @@
 // Matrices by the file's structure, for reading whole files.
 #include "scan.h"
 
-#include "reader.h"
+#include "decode.h"
 
 namespace {
 
 // A header's shape: a printable name, sizes that can be created, a value type the format knows.
 int header_shaped(const HeaderRecord *h)
 {
-    return is_printable_name(h->name) && h->column_count >= 0 && h->row_count != INT32_MIN &&
+    return is_printable_name(h->name) && header_is_valid(h->row_count, h->column_count) &&
            h->value_type >= VALUE_TYPE_SINGLE && h->value_type <= VALUE_TYPE_COMPLEX_DOUBLE;
 }
 
 // Whether the record at position reads as a header; the channel goes back there.
-int header_at(int64_t position)
+int header_at(MatrixChannel *ch, int64_t position)
 {
     HeaderRecord h;
-    channel_return_to(position);
-    int shaped = read_header(&h) == RECORD_DONE && header_shaped(&h);
-    channel_return_to(position);
+    channel_return_to(ch, position);
+    int shaped = read_header(ch, &h) == RECORD_DONE && header_shaped(&h);
+    channel_return_to(ch, position);
     return shaped;
 }
 
@@ -26,7 +26,7 @@ int encoding_of(const MatrixEntry *entry, const ColumnHead *head, const RecordVi
 {
     if (head->first_row != 0)
         return SEEN_DENSE;
-    if (static_cast<uint32_t>(entry->header.row_count) > static_cast<uint32_t>(LARGE_ROW_BOUND))
+    if (header_is_large(entry->header.row_count))
         return SEEN_LARGE;
     if (view->count <= 1)
         return 0;
@@ -36,22 +36,29 @@ int encoding_of(const MatrixEntry *entry, const ColumnHead *head, const RecordVi
 
 } // namespace
 
-int is_printable_name(const char name[NAME_LENGTH])
+const char NOT_MATRIX_FILE[] = "Not a matrix file: its first record is neither a binary record nor a text header.";
+
+int next_structural_matrix(MatrixChannel *ch, MatrixEntry *entry, WordStore *store)
 {
-    for (int i = 0; i < NAME_LENGTH; ++i) {
-        auto byte = static_cast<unsigned char>(name[i]);
-        if (byte < 0x20 || byte > 0x7A)
-            return 0;
-    }
+    if (SCANHEADER(ch, entry) != RECORD_DONE)
+        return 0;
+    finish_structural_matrix(ch, entry, 0, store);
     return 1;
 }
 
-int header_follows() { return header_at(channel_position()); }
+void finish_structural_matrix(MatrixChannel *ch, MatrixEntry *entry, int end_record_read, WordStore *store)
+{
+    // Damage leaves the channel stuck, so that the next SCANHEADER ends the scan.
+    if (!end_record_read && SKIPCOLUMNS(ch, entry, store) == RECORD_DAMAGED)
+        channel_mark_stuck(ch);
+}
 
-RecordOutcome SCANHEADER(MatrixEntry *entry)
+int header_follows(MatrixChannel *ch) { return header_at(ch, channel_position(ch)); }
+
+RecordOutcome SCANHEADER(MatrixChannel *ch, MatrixEntry *entry)
 {
     for (;;) {
-        RecordOutcome outcome = read_header(&entry->header);
+        RecordOutcome outcome = read_header(ch, &entry->header);
         if (outcome == RECORD_END_OF_FILE || outcome == RECORD_DAMAGED)
             return outcome;
         if (outcome == RECORD_DONE && header_shaped(&entry->header)) {
@@ -61,16 +68,16 @@ RecordOutcome SCANHEADER(MatrixEntry *entry)
     }
 }
 
-RecordOutcome SKIPCOLUMNS(MatrixEntry *entry, WordStore *store)
+RecordOutcome SKIPCOLUMNS(MatrixChannel *ch, MatrixEntry *entry, WordStore *store)
 {
     int string_rule_seen = 0;
     for (;;) {
         // End records are too short for a header, so the shape is asked first.
-        if (header_at(channel_position()))
+        if (header_at(ch, channel_position(ch)))
             return RECORD_DONE;
         ColumnHead head;
         RecordView view;
-        RecordOutcome outcome = read_column(&head, &view, store);
+        RecordOutcome outcome = read_column(ch, &head, &view, store);
         if (outcome == RECORD_END_OF_FILE)
             return RECORD_DONE;
         if (outcome == RECORD_DAMAGED)

@@ -18,8 +18,6 @@
 
 namespace {
 
-int64_t budget = -1;
-
 #if defined(__linux__)
 // A field of /proc/meminfo in bytes, or -1.
 int64_t meminfo_bytes(const char *field)
@@ -98,10 +96,10 @@ int64_t machine_available() { return INT64_MAX; }
 
 } // namespace
 
-int64_t memory_available()
+int64_t memory_available(const MatrixChannel *ch)
 {
-    if (budget >= 0)
-        return budget;
+    if (ch != nullptr && ch->memory_budget > 0)
+        return ch->memory_budget;
     int64_t available = machine_available();
 #if defined(__linux__) || defined(__APPLE__)
     struct rlimit limit;
@@ -113,8 +111,6 @@ int64_t memory_available()
 #endif
     return available;
 }
-
-void set_memory_budget(int64_t bytes) { budget = bytes; }
 
 int64_t output_bytes(int64_t columns, int64_t slots, int complex_values)
 {

@@ -1,44 +1,17 @@
-// The text record layer: a text (formatted) matrix file read as the same
-// header and column records as a binary one, so that locating and decoding
-// do not know the difference. Two layouts are known: T1, fixed-width fields
-// with the values' Fortran format in the header line, and T2, free-width
-// fields with each string of a sparse column on a line of its own
-// ("column -row count"). Values are parsed from their text, correctly
-// rounded to the matrix's precision, into the words a binary file holds.
+// Text records, so that locating and decoding do not know the difference
+// from binary ones. Values are parsed from their text, correctly rounded
+// to the matrix's precision, into the words a binary file holds; written
+// values are formatted as a Fortran runtime writes them.
+#include "text_records.h"
+
 #include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 
-#include "reader.h"
-
-// fast_float where the build has it (a header-only library), else the
-// standard library's from_chars; both round correctly.
-#if __has_include(<fast_float/fast_float.h>) && !defined(ZORVANE_NO_FAST_FLOAT)
-#include <fast_float/fast_float.h>
-#define ZORVANE_FAST_FLOAT 1
-#endif
+#include "text_numbers.h"
 
 namespace {
-
-constexpr int64_t MAX_LINE = 400;       // longer than any layout writes
-constexpr int MAX_NUMBER_TEXT = 64;     // a number's text, at most
-constexpr int64_t MAX_STRING_WORDS = 32766; // data words one packed string header can count
-
-enum TextLayout { TEXT_T1, TEXT_T2 };
-
-// What reading the current matrix's lines needs; set by each header line.
-struct TextMatrix {
-    TextLayout layout;
-    int field_width;      // T1: width of a value field, from the format (0: unknown)
-    int words_per_number; // 2 in double precision, else 1
-    int numbers_per_value; // 2 for complex values
-    int large;            // strings in the large-matrix encoding
-};
-
-TextMatrix matrix = {TEXT_T2, 0, 1, 1, 0};
-char problem[PROBLEM_LENGTH];
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
@@ -90,6 +63,42 @@ int fixed_ints(const char *line, int64_t length, const int *widths, int count, i
     return 0;
 }
 
+// A line of integers only: digits, signs and blanks (a value line always
+// holds a point or a word such as NaN).
+int is_integer_line(const char *line, int64_t length)
+{
+    for (int64_t p = 0; p < length; ++p)
+        if (!is_digit(line[p]) && !is_blank(line[p]) && line[p] != '+' && line[p] != '-')
+            return 0;
+    return 1;
+}
+
+// A T1 line of string header integers: cut into its fields when it is a
+// whole number of them (fields touch from 10^7 on), else blank-separated.
+int integer_fields(const MatrixChannel *ch, const char *line, int64_t length, int32_t *values, int most)
+{
+    int width = ch->text_state.integer_width;
+    if (ch->text_state.layout == TEXT_T1 && length > 0 && length % width == 0 && length / width <= most) {
+        int widths[4] = {width, width, width, width};
+        int count = static_cast<int>(length / width);
+        if (fixed_ints(line, length, widths, count, values) == 0)
+            return count;
+    }
+    return token_ints(line, length, values, most);
+}
+
+// The line as a message may quote it: at most 40 of its own characters,
+// anything unprintable as '?'.
+void quoted_line(const char *line, int64_t length, char out[41])
+{
+    int64_t n = length < 40 ? length : 40;
+    for (int64_t i = 0; i < n; ++i) {
+        auto c = static_cast<unsigned char>(line[i]);
+        out[i] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+    }
+    out[n] = '\0';
+}
+
 // The value field width of a Fortran format such as "1P,3E23.16"; 0 when none.
 int format_field_width(const char *text, int64_t length)
 {
@@ -124,7 +133,7 @@ void set_name(HeaderRecord *h, const char *text, int64_t length)
 
 // T1: four integers in fixed fields (8 wide; the counts 16 wide when the
 // format ends in "|I16"), the name in the next 8 characters, the format.
-int parse_t1_header(const char *line, int64_t length, HeaderRecord *h, TextMatrix *m)
+int parse_t1_header(const char *line, int64_t length, HeaderRecord *h, TextState *m)
 {
     int wide = length >= 4 && memcmp(line + length - 4, "|I16", 4) == 0;
     const int narrow_widths[] = {8, 8, 8, 8}, wide_widths[] = {16, 16, 8, 8};
@@ -140,11 +149,12 @@ int parse_t1_header(const char *line, int64_t length, HeaderRecord *h, TextMatri
     set_name(h, line + name_at, NAME_LENGTH);
     m->layout = TEXT_T1;
     m->field_width = width;
+    m->integer_width = wide ? T1_WIDE_FIELD : T1_FIELD;
     return 0;
 }
 
 // T2: four blank-separated integers, then the name.
-int parse_t2_header(const char *line, int64_t length, HeaderRecord *h, TextMatrix *m)
+int parse_t2_header(const char *line, int64_t length, HeaderRecord *h, TextState *m)
 {
     int32_t v[4];
     int64_t p = 0;
@@ -168,10 +178,11 @@ int parse_t2_header(const char *line, int64_t length, HeaderRecord *h, TextMatri
     set_name(h, line + p, end - p);
     m->layout = TEXT_T2;
     m->field_width = 0;
+    m->integer_width = T1_FIELD;
     return 0;
 }
 
-int parse_header_line(const char *line, int64_t length, HeaderRecord *h, TextMatrix *m)
+int parse_header_line(const char *line, int64_t length, HeaderRecord *h, TextState *m)
 {
     if (!printable_line(line, length))
         return 1;
@@ -180,97 +191,21 @@ int parse_header_line(const char *line, int64_t length, HeaderRecord *h, TextMat
     int32_t type = h->value_type;
     m->words_per_number = value_type_is_double(type) ? 2 : 1;
     m->numbers_per_value = value_type_is_complex(type) ? 2 : 1;
-    m->large = static_cast<uint32_t>(h->row_count) > static_cast<uint32_t>(LARGE_ROW_BOUND);
+    m->large = header_is_large(h->row_count);
     return 0;
 }
 
-__attribute__((format(printf, 2, 3))) RecordOutcome damaged(int64_t line_start, const char *format, ...)
+__attribute__((format(printf, 3, 4))) RecordOutcome damaged(MatrixChannel *ch, int64_t line_start, const char *format, ...)
 {
     char what[PROBLEM_LENGTH - 48];
     va_list args;
     va_start(args, format);
     vsnprintf(what, sizeof what, format, args);
     va_end(args);
-    snprintf(problem, sizeof problem, "Damaged file: line %lld: %s", static_cast<long long>(channel_line_number(line_start)),
+    snprintf(ch->problem, sizeof ch->problem, "Damaged file: line %lld: %s", static_cast<long long>(channel_line_number(ch, line_start)),
              what);
-    channel_mark_stuck();
+    channel_mark_stuck(ch);
     return RECORD_DAMAGED;
-}
-
-// The value nearest to the text, an infinity or a zero of its sign where
-// the text lies beyond the type's range; 0 on success.
-template <typename T> int nearest_value(const char *begin, const char *end, T *value)
-{
-#ifdef ZORVANE_FAST_FLOAT
-    auto result = fast_float::from_chars(begin, end, *value);
-    return result.ec != std::errc() || result.ptr != end;
-#else
-    auto result = std::from_chars(begin, end, *value);
-    if (result.ptr != end || (result.ec != std::errc() && result.ec != std::errc::result_out_of_range))
-        return 1;
-    if (result.ec == std::errc::result_out_of_range) {
-        const char *e = end;
-        while (e > begin && *(e - 1) != 'E' && *(e - 1) != 'e')
-            --e;
-        T magnitude = e > begin && *e != '-' ? std::numeric_limits<T>::infinity() : T(0);
-        *value = *begin == '-' ? -magnitude : magnitude;
-    }
-    return 0;
-#endif
-}
-
-// The words of a number whose text needs no rewriting.
-int canonical_words(const char *begin, const char *end, int words_per_number, uint32_t words[2])
-{
-    if (words_per_number == 1) {
-        float value = 0;
-        if (nearest_value(begin, end, &value) != 0)
-            return 1;
-        memcpy(&words[0], &value, 4);
-        return 0;
-    }
-    double value = 0;
-    if (nearest_value(begin, end, &value) != 0)
-        return 1;
-    uint64_t bits;
-    memcpy(&bits, &value, 8);
-    words[0] = static_cast<uint32_t>(bits);
-    words[1] = static_cast<uint32_t>(bits >> 32);
-    return 0;
-}
-
-// One number's text as its words: a binary32 (one word) or binary64 (two,
-// low half first), each the value nearest to the text. Fortran's forms are
-// rewritten first: D exponents, an exponent without its letter (1.0-100),
-// a leading +.
-int number_words(const char *text, int64_t length, int words_per_number, uint32_t words[2])
-{
-    if (length <= 0 || length > MAX_NUMBER_TEXT)
-        return 1;
-    const char *end = text + length, *k = end;
-    while (k > text && is_digit(*(k - 1)))
-        --k;
-    bool rewrite = *text == '+' || (k > text && (*(k - 1) == 'D' || *(k - 1) == 'd')) ||
-                   (k - 1 > text && (*(k - 1) == '+' || *(k - 1) == '-') && *(k - 2) != 'E' && *(k - 2) != 'e');
-    if (!rewrite)
-        return canonical_words(text, end, words_per_number, words);
-    char buffer[MAX_NUMBER_TEXT + 2];
-    int used = 0, has_exponent = 0;
-    for (const char *p = text; p < end; ++p) {
-        char c = *p;
-        if (c == '+' && used == 0)
-            continue;
-        if ((c == '+' || c == '-') && used > 0 && !has_exponent && (is_digit(buffer[used - 1]) || buffer[used - 1] == '.')) {
-            has_exponent = 1;
-            buffer[used++] = 'E';
-        }
-        if (c == 'D' || c == 'd' || c == 'E' || c == 'e') {
-            has_exponent = 1;
-            c = 'E';
-        }
-        buffer[used++] = c;
-    }
-    return used == 0 ? 1 : canonical_words(buffer, buffer + used, words_per_number, words);
 }
 
 // The next number of a line whose fields may touch: [sign] digits [. digits]
@@ -352,7 +287,7 @@ enum NumbersFailure { NUMBERS_NOT_A_NUMBER = -1, NUMBERS_TOO_MANY = -2, NUMBERS_
 // The numbers of one value line into the sink, at most limit words, in
 // fields of the given width (0: numbers as they stand, touching or not).
 // The number of numbers taken, or a NumbersFailure with *bad the field.
-int64_t numbers_of_line(const char *line, int64_t length, int64_t width, WordSink *sink, int64_t limit,
+int64_t numbers_of_line(MatrixChannel *ch, const char *line, int64_t length, int64_t width, WordSink *sink, int64_t limit,
                         int64_t *bad_first, int64_t *bad_length)
 {
     int64_t taken = 0, p = 0;
@@ -383,14 +318,14 @@ int64_t numbers_of_line(const char *line, int64_t length, int64_t width, WordSin
             continue;
         }
         uint32_t words[2];
-        if (number_words(line + first, last - first, matrix.words_per_number, words) != 0) {
+        if (number_words(line + first, last - first, ch->text_state.words_per_number, words) != 0) {
             *bad_first = first;
             *bad_length = last - first;
             return NUMBERS_NOT_A_NUMBER;
         }
         if (sink->count >= limit)
             return NUMBERS_TOO_MANY;
-        for (int w = 0; w < matrix.words_per_number && sink->count < limit; ++w)
+        for (int w = 0; w < ch->text_state.words_per_number && sink->count < limit; ++w)
             if (sink_put(sink, words[w]) != 0)
                 return NUMBERS_NO_MEMORY;
         ++taken;
@@ -401,51 +336,51 @@ int64_t numbers_of_line(const char *line, int64_t length, int64_t width, WordSin
 // One value line into the sink; -1 (damage reported) when it cannot be.
 // A line that is not whole fields of the format's width, or whose fields
 // do not parse, is taken number by number.
-int64_t take_numbers(const char *line, int64_t length, int64_t line_start, WordSink *sink, int64_t limit)
+int64_t take_numbers(MatrixChannel *ch, const char *line, int64_t length, int64_t line_start, WordSink *sink, int64_t limit)
 {
     // Only a line of whole fields is cut into them: a shifted line would
     // cut numbers apart into other valid numbers.
-    int64_t width = matrix.field_width > 0 && length % matrix.field_width == 0 ? matrix.field_width : 0;
+    int64_t width = ch->text_state.field_width > 0 && length % ch->text_state.field_width == 0 ? ch->text_state.field_width : 0;
     int64_t bad_first = 0, bad_length = 0, count_before = sink->count;
-    int64_t taken = numbers_of_line(line, length, width, sink, limit, &bad_first, &bad_length);
+    int64_t taken = numbers_of_line(ch, line, length, width, sink, limit, &bad_first, &bad_length);
     if (taken == NUMBERS_NOT_A_NUMBER && width > 0) {
         sink->count = count_before;
-        taken = numbers_of_line(line, length, 0, sink, limit, &bad_first, &bad_length);
+        taken = numbers_of_line(ch, line, length, 0, sink, limit, &bad_first, &bad_length);
     }
     if (taken == NUMBERS_NOT_A_NUMBER)
-        damaged(line_start, "\"%.*s\" is not a number.", static_cast<int>(bad_length), line + bad_first);
+        damaged(ch, line_start, "\"%.*s\" is not a number.", static_cast<int>(bad_length), line + bad_first);
     else if (taken == NUMBERS_TOO_MANY)
-        damaged(line_start, "more values than the word count of the column.");
+        damaged(ch, line_start, "more values than the word count of the column.");
     else if (taken == NUMBERS_NO_MEMORY)
-        damaged(line_start, "no memory for the column's words.");
+        damaged(ch, line_start, "no memory for the column's words.");
     return taken < 0 ? -1 : taken;
 }
 
 // Reads value lines (and, when ints_allowed, lines of string header
 // integers) until the sink holds limit words.
-RecordOutcome fill_words(WordSink *sink, int64_t limit, int ints_allowed, int32_t column)
+RecordOutcome fill_words(MatrixChannel *ch, WordSink *sink, int64_t limit, int ints_allowed, int32_t column)
 {
     while (sink->count < limit) {
-        int64_t line_start = channel_position();
+        int64_t line_start = channel_position(ch);
         const char *line = nullptr;
         int64_t length = 0;
-        int outcome = channel_read_line(&line, &length, MAX_LINE);
+        int outcome = channel_read_line(ch, &line, &length, MAX_TEXT_LINE);
         if (outcome == LINE_END_OF_FILE)
-            return damaged(line_start, "the file ends inside column %d: %lld of its %lld words read.", column,
+            return damaged(ch, line_start, "the file ends inside column %d: %lld of its %lld words read.", column,
                            static_cast<long long>(sink->count), static_cast<long long>(limit));
         if (outcome == LINE_TOO_LONG)
-            return damaged(line_start, "longer than any layout writes.");
-        if (ints_allowed && memchr(line, '.', static_cast<size_t>(length)) == nullptr) {
+            return damaged(ch, line_start, "longer than any layout writes.");
+        if (ints_allowed && is_integer_line(line, length)) {
             int32_t values[4];
-            int count = token_ints(line, length, values, 4);
+            int count = integer_fields(ch, line, length, values, 4);
             if (count <= 0)
-                return damaged(line_start, "expected string header integers or values of column %d.", column);
+                return damaged(ch, line_start, "expected string header integers or values of column %d.", column);
             for (int k = 0; k < count; ++k)
                 if (sink->count >= limit || sink_put(sink, static_cast<uint32_t>(values[k])) != 0)
-                    return damaged(line_start, "more words than the word count of column %d.", column);
+                    return damaged(ch, line_start, "more words than the word count of column %d.", column);
             continue;
         }
-        if (take_numbers(line, length, line_start, sink, limit) < 0)
+        if (take_numbers(ch, line, length, line_start, sink, limit) < 0)
             return RECORD_DAMAGED;
     }
     return RECORD_DONE;
@@ -453,54 +388,54 @@ RecordOutcome fill_words(WordSink *sink, int64_t limit, int ints_allowed, int32_
 
 // A column line: column, first row and word count (T2 strings: column,
 // minus the first row, and the number of values).
-int parse_column_line(const char *line, int64_t length, int32_t v[3])
+int parse_column_line(const MatrixChannel *ch, const char *line, int64_t length, int32_t v[3])
 {
-    const int narrow[] = {8, 8, 8}, wide[] = {16, 16, 16};
-    if (matrix.layout == TEXT_T1 && length == 24 && fixed_ints(line, length, narrow, 3, v) == 0)
+    const int narrow[] = {T1_FIELD, T1_FIELD, T1_FIELD}, wide[] = {T1_WIDE_FIELD, T1_WIDE_FIELD, T1_WIDE_FIELD};
+    if (ch->text_state.layout == TEXT_T1 && length == 3 * T1_FIELD && fixed_ints(line, length, narrow, 3, v) == 0)
         return 0;
-    if (matrix.layout == TEXT_T1 && length == 48 && fixed_ints(line, length, wide, 3, v) == 0)
+    if (ch->text_state.layout == TEXT_T1 && length == 3 * T1_WIDE_FIELD && fixed_ints(line, length, wide, 3, v) == 0)
         return 0;
     return token_ints(line, length, v, 3) == 3 ? 0 : 1;
 }
 
 // A T2 sparse column: its string lines become one record of strings in
 // the format's own layout (words + 1, or the large-matrix pair).
-RecordOutcome read_t2_strings(WordSink *sink, int32_t column, int32_t minus_row, int32_t values)
+RecordOutcome read_t2_strings(MatrixChannel *ch, WordSink *sink, int32_t column, int32_t minus_row, int32_t values)
 {
-    int64_t numbers_per_value = matrix.numbers_per_value;
-    int64_t words_per_value = numbers_per_value * matrix.words_per_number;
+    int64_t numbers_per_value = ch->text_state.numbers_per_value;
+    int64_t words_per_value = numbers_per_value * ch->text_state.words_per_number;
     for (;;) {
-        int64_t line_start = channel_position();
+        int64_t line_start = channel_position(ch);
         if (minus_row >= 0 || values < 0)
-            return damaged(line_start, "expected a string line of column %d.", column);
+            return damaged(ch, line_start, "expected a string line of column %d.", column);
         int64_t row = -static_cast<int64_t>(minus_row);
         for (int64_t done = 0; done < values;) {
             int64_t count = values - done;
-            if (!matrix.large && count * words_per_value > MAX_STRING_WORDS)
+            if (!ch->text_state.large && count * words_per_value > MAX_STRING_WORDS)
                 count = MAX_STRING_WORDS / words_per_value;
             int64_t data = count * words_per_value;
             int failed;
-            if (matrix.large)
+            if (ch->text_state.large)
                 failed = sink_put(sink, static_cast<uint32_t>(data + 1)) != 0 ||
                          sink_put(sink, static_cast<uint32_t>(row + done)) != 0;
             else
                 failed = row + done > LARGE_ROW_BOUND ||
                          sink_put(sink, static_cast<uint32_t>((data + 1) * PACKED_ROW_FACTOR + row + done)) != 0;
             if (failed)
-                return damaged(line_start, "the string of column %d cannot be held (row %lld).", column,
+                return damaged(ch, line_start, "the string of column %d cannot be held (row %lld).", column,
                                static_cast<long long>(row + done));
-            if (fill_words(sink, sink->count + data, 0, column) != RECORD_DONE)
+            if (fill_words(ch, sink, sink->count + data, 0, column) != RECORD_DONE)
                 return RECORD_DAMAGED;
             done += count;
         }
         // The next line continues the record when it is a string line of this column.
-        int64_t next = channel_position();
+        int64_t next = channel_position(ch);
         const char *line = nullptr;
         int64_t length = 0;
         int32_t v[3];
-        if (channel_read_line(&line, &length, MAX_LINE) != LINE_DONE || parse_column_line(line, length, v) != 0 ||
+        if (channel_read_line(ch, &line, &length, MAX_TEXT_LINE) != LINE_DONE || parse_column_line(ch, line, length, v) != 0 ||
             v[0] != column || v[1] >= 0) {
-            channel_return_to(next);
+            channel_return_to(ch, next);
             return RECORD_DONE;
         }
         minus_row = v[1];
@@ -510,63 +445,180 @@ RecordOutcome read_t2_strings(WordSink *sink, int32_t column, int32_t minus_row,
 
 } // namespace
 
-const char *text_problem() { return problem; }
-
-int text_file_starts()
+int text_file_starts(MatrixChannel *ch)
 {
     const char *line = nullptr;
     int64_t length = 0;
     HeaderRecord h;
-    TextMatrix m = matrix;
-    return channel_read_line(&line, &length, MAX_LINE) == LINE_DONE && parse_header_line(line, length, &h, &m) == 0;
+    TextState m = ch->text_state;
+    return channel_read_line(ch, &line, &length, MAX_TEXT_LINE) == LINE_DONE && parse_header_line(line, length, &h, &m) == 0;
 }
 
-RecordOutcome text_read_header(HeaderRecord *header)
+RecordOutcome text_read_header(MatrixChannel *ch, HeaderRecord *header)
 {
     const char *line = nullptr;
     int64_t length = 0;
-    int outcome = channel_read_line(&line, &length, MAX_LINE);
+    int outcome = channel_read_line(ch, &line, &length, MAX_TEXT_LINE);
     if (outcome == LINE_END_OF_FILE)
         return RECORD_END_OF_FILE;
     if (outcome != LINE_DONE)
         return RECORD_READ_ERROR;
-    TextMatrix m = matrix;
+    TextState m = ch->text_state;
     if (parse_header_line(line, length, header, &m) != 0)
         return RECORD_READ_ERROR;
-    matrix = m;
+    ch->text_state = m;
     return RECORD_DONE;
 }
 
-RecordOutcome text_read_column(ColumnHead *head, RecordView *view, WordStore *store)
+RecordOutcome text_read_column(MatrixChannel *ch, ColumnHead *head, RecordView *view, WordStore *store)
 {
-    problem[0] = '\0';
-    int64_t line_start = channel_position();
+    ch->problem[0] = '\0';
+    int64_t line_start = channel_position(ch);
+    ch->record_start = line_start;
     const char *line = nullptr;
     int64_t length = 0;
-    int outcome = channel_read_line(&line, &length, MAX_LINE);
+    int outcome = channel_read_line(ch, &line, &length, MAX_TEXT_LINE);
     if (outcome == LINE_END_OF_FILE)
         return RECORD_END_OF_FILE;
     if (outcome == LINE_TOO_LONG)
-        return damaged(line_start, "longer than any layout writes.");
+        return damaged(ch, line_start, "longer than any layout writes.");
     int32_t v[3];
-    if (parse_column_line(line, length, v) != 0)
-        return damaged(line_start, "expected a column line (column, first row, word count), found \"%.40s\".", line);
-    WordSink sink = {word_buffer, 0, WORD_BUFFER_WORDS, store};
+    if (parse_column_line(ch, line, length, v) != 0)
+    {
+        char quoted[41];
+        quoted_line(line, length, quoted);
+        return damaged(ch, line_start, "expected a column line (column, first row, word count), found \"%s\".", quoted);
+    }
+    WordSink sink = {ch->words, 0, WORD_BUFFER_WORDS, store};
     *head = ColumnHead{v[0], v[1], v[2]};
     RecordOutcome result;
-    if (matrix.layout == TEXT_T2 && v[1] < 0) {
+    if (ch->text_state.layout == TEXT_T2 && v[1] < 0) {
         head->first_row = 0;
-        result = read_t2_strings(&sink, v[0], v[1], v[2]);
+        result = read_t2_strings(ch, &sink, v[0], v[1], v[2]);
         head->word_count = static_cast<int32_t>(sink.count);
     } else {
         int64_t words = v[2] > 0 ? v[2] : 0;
         if (words > WORD_BUFFER_WORDS && sink_room(&sink, words) != 0)
-            return damaged(line_start, "no memory for the %lld words of column %d.", static_cast<long long>(words), v[0]);
-        result = fill_words(&sink, words, matrix.layout == TEXT_T1 && v[1] == 0, v[0]);
+            return damaged(ch, line_start, "no memory for the %lld words of column %d.", static_cast<long long>(words), v[0]);
+        result = fill_words(ch, &sink, words, ch->text_state.layout == TEXT_T1 && v[1] == 0, v[0]);
     }
     if (result != RECORD_DONE)
         return result;
     if (view != nullptr)
         *view = RecordView{sink.words, sink.count, 0};
     return RECORD_DONE;
+}
+
+int64_t text_record_line(MatrixChannel *ch) { return channel_line_number(ch, ch->record_start); }
+
+// --- Writing T1 --------------------------------------------------------------
+
+namespace {
+
+// Appends value right-aligned in a field of width.
+char *put_integer(char *out, int64_t value, int width)
+{
+    char digits[24];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    auto length = static_cast<int>(result.ptr - digits);
+    for (int k = length; k < width; ++k)
+        *out++ = ' ';
+    memcpy(out, digits, static_cast<size_t>(length));
+    return out + length;
+}
+
+int put_line(MatrixChannel *ch, const char *start, char *end)
+{
+    *end++ = '\n';
+    return channel_put(ch, start, end - start);
+}
+
+int put_integers(MatrixChannel *ch, const int64_t *values, int count)
+{
+    char line[4 * T1_WIDE_FIELD + 2], *end = line;
+    for (int k = 0; k < count; ++k)
+        end = put_integer(end, values[k], ch->text_state.integer_width);
+    return put_line(ch, line, end);
+}
+
+// count numbers (words_per_number words each) on lines of per_line.
+int put_numbers(MatrixChannel *ch, const uint32_t *words, int64_t count)
+{
+    const TextState *t = &ch->text_state;
+    char line[MAX_TEXT_LINE + 2];
+    for (int64_t done = 0; done < count;) {
+        char *end = line;
+        for (int k = 0; k < t->per_line && done < count; ++k, ++done) {
+            double value;
+            if (t->words_per_number == 1) {
+                float single;
+                memcpy(&single, &words[done], 4);
+                value = single;
+            } else {
+                uint64_t bits = static_cast<uint64_t>(words[2 * done + 1]) << 32 | words[2 * done];
+                memcpy(&value, &bits, 8);
+            }
+            end += format_fortran_e(value, t->digits, t->field_width, end);
+        }
+        if (put_line(ch, line, end) != 0)
+            return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int text_write_header(MatrixChannel *ch, const HeaderRecord *header, int digits, int wide)
+{
+    TextState *t = &ch->text_state;
+    t->layout = TEXT_T1;
+    t->digits = digits;
+    t->field_width = digits + 7;
+    t->per_line = 80 / t->field_width > 1 ? 80 / t->field_width : 1;
+    t->integer_width = wide ? T1_WIDE_FIELD : T1_FIELD;
+    t->words_per_number = value_type_is_double(header->value_type) ? 2 : 1;
+    t->numbers_per_value = value_type_is_complex(header->value_type) ? 2 : 1;
+    t->large = header_is_large(header->row_count);
+    char line[MAX_TEXT_LINE], *end = line;
+    int count_width = wide ? T1_WIDE_FIELD : T1_FIELD;
+    end = put_integer(end, header->column_count, count_width);
+    end = put_integer(end, header->row_count, count_width);
+    end = put_integer(end, header->form, T1_FIELD);
+    end = put_integer(end, header->value_type, T1_FIELD);
+    memcpy(end, header->name, NAME_LENGTH);
+    end += NAME_LENGTH;
+    end += snprintf(end, 40, "1P,%dE%d.%d%s", t->per_line, t->field_width, digits, wide ? "|I16" : "");
+    return put_line(ch, line, end);
+}
+
+int text_write_column(MatrixChannel *ch, const ColumnHead *head, const uint32_t *words, int64_t count)
+{
+    const TextState *t = &ch->text_state;
+    const int64_t line[] = {head->column, head->first_row, head->word_count};
+    if (put_integers(ch, line, 3) != 0)
+        return 1;
+    if (head->first_row != 0)
+        return put_numbers(ch, words, count / t->words_per_number);
+    // Strings: each header on a line of its own, then its values.
+    for (int64_t m = 0; m < count;) {
+        int64_t length, row, data;
+        if (t->large) {
+            length = static_cast<int32_t>(words[m]);
+            const int64_t pair[] = {length, static_cast<int32_t>(words[m + 1])};
+            if (put_integers(ch, pair, 2) != 0)
+                return 1;
+            data = m + 2;
+            m += length + 1;
+        } else {
+            split_string_header(static_cast<int32_t>(words[m]), &length, &row);
+            const int64_t one[] = {static_cast<int32_t>(words[m])};
+            if (put_integers(ch, one, 1) != 0)
+                return 1;
+            data = m + 1;
+            m += length;
+        }
+        if (put_numbers(ch, words + data, (length - 1) / t->words_per_number) != 0)
+            return 1;
+    }
+    return 0;
 }

@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode.h"
+
 #include "memory.h"
-#include "reader.h"
+#include "text_records.h"
 
 #ifndef ZORVANE_FIRST_ALLOTMENT
 #define ZORVANE_FIRST_ALLOTMENT (int64_t(1) << 22)
@@ -19,12 +21,15 @@ constexpr double SINGLE_THRESHOLD = static_cast<double>(1e-32f);
 constexpr double DOUBLE_THRESHOLD = 1e-32;
 constexpr int64_t FIRST_ALLOTMENT = ZORVANE_FIRST_ALLOTMENT;
 constexpr int64_t MEGABYTE = 1 << 20;
+// Column pointers asked for at a time as columns start.
+constexpr int64_t POINTER_ALLOTMENT = int64_t(1) << 16;
 
 // How a matrix's string records give their strings' lengths.
 enum StringRule { RULE_UNDECIDED, RULE_WORDS, RULE_VALUE_COUNT };
 
 // Working state of one READCOLUMNS call.
 struct Decoder {
+    MatrixChannel *ch;
     SparseOutput *output;
     int64_t capacity;
     int64_t row_count;
@@ -45,10 +50,18 @@ struct Decoder {
 
 __attribute__((format(printf, 2, 3))) int fail(Decoder *d, const char *format, ...)
 {
+    char what[PROBLEM_LENGTH - 32];
     va_list args;
     va_start(args, format);
-    vsnprintf(d->problem, PROBLEM_LENGTH, format, args);
+    vsnprintf(what, sizeof what, format, args);
     va_end(args);
+    // A text file's damage names the line of the record it lies in.
+    const char *prefix = "Damaged file: ";
+    if (d->ch->text && strncmp(what, prefix, strlen(prefix)) == 0 && strncmp(what + strlen(prefix), "line ", 5) != 0)
+        snprintf(d->problem, PROBLEM_LENGTH, "%sline %lld: %s", prefix,
+                 static_cast<long long>(text_record_line(d->ch)), what + strlen(prefix));
+    else
+        snprintf(d->problem, PROBLEM_LENGTH, "%s", what);
     d->status = DECODE_DAMAGED;
     return 1;
 }
@@ -66,9 +79,9 @@ int grow_to(Decoder *d, int64_t slots)
 {
     SparseOutput *out = d->output;
     int complex_values = out->imag != nullptr;
-    int64_t needed = output_bytes(d->column_count, slots, complex_values);
-    int64_t available = memory_available();
-    if (!memory_fits(needed, output_bytes(d->column_count, out->slots, complex_values) / 2, available))
+    int64_t needed = output_bytes(out->pointer_slots - 1, slots, complex_values);
+    int64_t available = memory_available(d->ch);
+    if (!memory_fits(needed, output_bytes(out->pointer_slots - 1, out->slots, complex_values) / 2, available))
         return no_memory(d, needed, available);
     if (out->grow(out, slots, out->context) != 0) {
         snprintf(d->problem, PROBLEM_LENGTH, "Out of memory for the matrix's entries.");
@@ -149,20 +162,12 @@ inline int store(Decoder *d, int64_t row, double real, double imaginary)
 
 // The fewest bytes of file a stored value can come from: its words, or in
 // a text file a digit and a separator.
-int64_t bytes_per_value(int32_t value_type)
+int64_t bytes_per_value(const MatrixChannel *ch, int32_t value_type)
 {
-    if (channel_is_text())
+    if (ch->text)
         return 2;
     return value_type == VALUE_TYPE_DOUBLE ? 8 : 4;
 }
-
-// What a layout's values are made of.
-constexpr int64_t value_words(ValueLayout layout)
-{
-    return layout == LAYOUT_SINGLE ? 1 : layout == LAYOUT_COMPLEX_DOUBLE ? 4 : 2;
-}
-constexpr bool is_double(ValueLayout layout) { return layout == LAYOUT_DOUBLE || layout == LAYOUT_COMPLEX_DOUBLE; }
-constexpr bool is_complex(ValueLayout layout) { return layout == LAYOUT_COMPLEX_SINGLE || layout == LAYOUT_COMPLEX_DOUBLE; }
 
 // The value whose first word is word k; H: a double's high half comes first.
 template <ValueLayout L, bool H> inline void take_value(const RecordView *view, int64_t k, double *real, double *imaginary)
@@ -186,8 +191,8 @@ template <ValueLayout L, bool H> inline void take_value(const RecordView *view, 
 // when either part does. NaN never passes.
 template <ValueLayout L> inline bool passes_threshold(double real, double imaginary)
 {
-    constexpr double threshold = is_double(L) ? DOUBLE_THRESHOLD : SINGLE_THRESHOLD;
-    return std::fabs(real) > threshold || (is_complex(L) && std::fabs(imaginary) > threshold);
+    constexpr double threshold = layout_is_double(L) ? DOUBLE_THRESHOLD : SINGLE_THRESHOLD;
+    return std::fabs(real) > threshold || (layout_is_complex(L) && std::fabs(imaginary) > threshold);
 }
 
 int upper_kept(const Decoder *d, int64_t row) { return row <= d->column; }
@@ -206,17 +211,17 @@ int three_way_kept(const Decoder *d, int64_t row)
 // threshold, double precision by the three-way rule alone.
 template <ValueLayout L> inline bool packed_kept(const Decoder *d, int64_t row, double real, double imaginary)
 {
-    if (is_double(L))
+    if (layout_is_double(L))
         return three_way_kept(d, row);
     return (d->selector <= 0 || upper_kept(d, row)) && passes_threshold<L>(real, imaginary);
 }
 
 template <ValueLayout L, bool H> int decode_dense(Decoder *d, int32_t first_row)
 {
-    constexpr int64_t w = value_words(L);
+    constexpr int64_t w = layout_words(L);
     int64_t count = d->view.count / w;
     if (d->view.count % w != 0)
-        return w == 2 && !is_complex(L)
+        return w == 2 && !layout_is_complex(L)
                    ? fail(d, "Damaged file: %lld words in a double-precision record of column %d; values need pairs.",
                           static_cast<long long>(d->view.count), d->column)
                    : fail(d, "Damaged file: %lld words in a complex record of column %d; values need %lld words each.",
@@ -233,18 +238,10 @@ template <ValueLayout L, bool H> int decode_dense(Decoder *d, int32_t first_row)
     return 0;
 }
 
-// The string header word H = length x 65536 + row, split by signed
-// division truncating toward zero.
-void split_string_header(int32_t header, int64_t *length, int64_t *row)
-{
-    *length = header / PACKED_ROW_FACTOR;
-    *row = header - PACKED_ROW_FACTOR * *length;
-}
-
 // Strings whose length counts their words + 1.
 template <ValueLayout L, bool H> int decode_packed(Decoder *d)
 {
-    constexpr int64_t w = value_words(L);
+    constexpr int64_t w = layout_words(L);
     const RecordView *view = &d->view;
     for (int64_t m = 1; m < view->count;) {
         int64_t length, first;
@@ -274,7 +271,7 @@ template <ValueLayout L, bool H> int decode_packed(Decoder *d)
 // Strings whose length counts their values (the other solver family's).
 template <ValueLayout L, bool H> int decode_value_count(Decoder *d)
 {
-    constexpr int64_t w = value_words(L);
+    constexpr int64_t w = layout_words(L);
     const RecordView *view = &d->view;
     for (int64_t m = 1; m < view->count;) {
         int64_t count, first;
@@ -320,7 +317,7 @@ int strings_tile(const RecordView *view, StringRule rule, int64_t w, int64_t row
 int choose_string_rule(Decoder *d)
 {
     const RecordView *view = &d->view;
-    int64_t w = value_words(d->layout);
+    int64_t w = layout_words(d->layout);
     if (view->count <= 1)
         return 0;
     if (d->rule == RULE_UNDECIDED) {
@@ -341,7 +338,7 @@ int choose_string_rule(Decoder *d)
 
 template <ValueLayout L, bool H> int decode_large(Decoder *d)
 {
-    constexpr int64_t w = value_words(L);
+    constexpr int64_t w = layout_words(L);
     const RecordView *view = &d->view;
     for (int64_t m = 1; m < view->count;) {
         int64_t length = view_int(view, m);
@@ -398,8 +395,8 @@ int decode_record(Decoder *d, const ColumnHead *head, int32_t large_flag)
 int read_failure(Decoder *d, RecordOutcome outcome, int64_t record)
 {
     auto r = static_cast<long long>(record);
-    if (channel_is_text() && outcome == RECORD_DAMAGED && text_problem()[0] != '\0')
-        return fail(d, "%s", text_problem());
+    if (d->ch->text && outcome == RECORD_DAMAGED && d->ch->problem[0] != '\0')
+        return fail(d, "%s", d->ch->problem);
     if (outcome == RECORD_END_OF_FILE)
         return fail(d, "Damaged file: the file ends after %lld column records, before the matrix ends (last column %d).",
                     r - 1, d->column);
@@ -413,22 +410,41 @@ int read_failure(Decoder *d, RecordOutcome outcome, int64_t record)
                 d->column);
 }
 
-void fill_pointers(int64_t *pointers, int64_t from, int64_t through, int64_t value)
+// Sets pointers from .. through to value, growing the pointers first
+// when through lies beyond them; nonzero without memory.
+int fill_pointers(Decoder *d, int64_t from, int64_t through, int64_t value)
 {
+    SparseOutput *out = d->output;
+    if (through >= out->pointer_slots) {
+        int64_t wanted = through + 1;
+        if (wanted < d->column_count + 1 && wanted < 2 * out->pointer_slots)
+            wanted = 2 * out->pointer_slots < d->column_count + 1 ? 2 * out->pointer_slots : d->column_count + 1;
+        int complex_values = out->imag != nullptr;
+        int64_t needed = output_bytes(wanted - 1, out->slots, complex_values);
+        int64_t available = memory_available(d->ch);
+        if (!memory_fits(needed, output_bytes(out->pointer_slots - 1, out->slots, complex_values) / 2, available))
+            return no_memory(d, needed, available);
+        if (out->grow_pointers == nullptr || out->grow_pointers(out, wanted, out->context) != 0) {
+            snprintf(d->problem, PROBLEM_LENGTH, "Out of memory for the matrix's entries.");
+            d->status = DECODE_NO_MEMORY;
+            return 1;
+        }
+    }
     for (int64_t slot = from; slot <= through; ++slot)
-        pointers[slot] = value;
+        out->column_pointers[slot] = value;
+    return 0;
 }
 
 // Reads and decodes up to column_count records; nonzero when it stopped early.
 int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t *next_column, int *end_record_read)
 {
     for (int64_t record = 1; record <= column_count; ++record) {
-        if (d->output->matrix_ends_here != nullptr && d->output->matrix_ends_here()) {
+        if (d->output->matrix_ends_here != nullptr && d->output->matrix_ends_here(d->ch)) {
             *end_record_read = 1;
             return 0;
         }
         ColumnHead head;
-        RecordOutcome outcome = read_column(&head, &d->view, d->output->long_records);
+        RecordOutcome outcome = read_column(d->ch, &head, &d->view, d->output->long_records);
         if (outcome != RECORD_DONE)
             return read_failure(d, outcome, record);
         if (head.column > column_count) {
@@ -437,7 +453,8 @@ int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t
         }
         d->column = head.column;
         if (head.column >= *next_column) {
-            fill_pointers(d->output->column_pointers, *next_column - 1, head.column - 1, d->entry_count);
+            if (fill_pointers(d, *next_column - 1, head.column - 1, d->entry_count) != 0)
+                return 1;
             *next_column = static_cast<int64_t>(head.column) + 1;
             d->column_start = d->entry_count;
         } else if (*next_column == 1) {
@@ -453,6 +470,20 @@ int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t
 
 } // namespace
 
+const char BAD_FILE[] = "MATLAB:zorvane:BadFile";
+const char TOO_LARGE[] = "MATLAB:zorvane:TooLarge";
+const char OUT_OF_MEMORY[] = "MATLAB:zorvane:OutOfMemory";
+
+const char *status_identifier(int decode_status)
+{
+    switch (decode_status) {
+    case DECODE_DONE: return nullptr;
+    case DECODE_CAPACITY: return TOO_LARGE;
+    case DECODE_NO_MEMORY: return OUT_OF_MEMORY;
+    default: return BAD_FILE;
+    }
+}
+
 int32_t selector_from_double(double value)
 {
     if (!(value > -2147483649.0 && value < 2147483648.0))
@@ -460,33 +491,19 @@ int32_t selector_from_double(double value)
     return static_cast<int32_t>(value);
 }
 
-ValueLayout layout_of(int32_t value_type)
-{
-    switch (value_type) {
-    case VALUE_TYPE_DOUBLE: return LAYOUT_DOUBLE;
-    case VALUE_TYPE_COMPLEX_SINGLE: return LAYOUT_COMPLEX_SINGLE;
-    case VALUE_TYPE_COMPLEX_DOUBLE: return LAYOUT_COMPLEX_DOUBLE;
-    default: return LAYOUT_SINGLE;
-    }
-}
-
-int value_type_is_complex(int32_t value_type) { return is_complex(layout_of(value_type)); }
-
-int value_type_is_double(int32_t value_type) { return is_double(layout_of(value_type)); }
-
 void SIZESFROMHEADER(int32_t row_count, int32_t column_count, int32_t *large_flag, int32_t *rows,
                      int64_t *capacity)
 {
-    *large_flag = static_cast<uint32_t>(row_count) > static_cast<uint32_t>(LARGE_ROW_BOUND) ? 1 : 0;
-    *rows = row_count < 0 ? -row_count : row_count;
+    *large_flag = header_is_large(row_count);
+    *rows = static_cast<int32_t>(header_rows(row_count));
     *capacity = static_cast<int64_t>(*rows) * column_count;
     if (*capacity > CAPACITY_LIMIT)
         *capacity = CAPACITY_LIMIT;
 }
 
-int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
+int64_t INITIALSLOTS(const MatrixChannel *ch, int64_t capacity, int32_t value_type)
 {
-    int64_t slots = channel_remaining() / bytes_per_value(value_type);
+    int64_t slots = channel_remaining(ch) / bytes_per_value(ch, value_type);
     if (slots > capacity)
         slots = capacity;
     if (slots > FIRST_ALLOTMENT)
@@ -494,55 +511,83 @@ int64_t INITIALSLOTS(int64_t capacity, int32_t value_type)
     return slots > 1 ? slots : 1;
 }
 
-int FIRSTRECORDCHECK(int32_t column_count, char problem[PROBLEM_LENGTH])
+int FIRSTRECORDCHECK(MatrixChannel *ch, int32_t column_count, char problem[PROBLEM_LENGTH])
 {
-    RecordOutcome outcome = column_count >= 1 ? peek_record() : RECORD_DONE;
+    RecordOutcome outcome = column_count >= 1 ? peek_record(ch) : RECORD_DONE;
     if (outcome == RECORD_DONE)
         return 0;
     Decoder d = {};
+    d.ch = ch;
     d.problem = problem;
     return read_failure(&d, outcome, 1);
 }
 
+int plan_matrix(MatrixChannel *ch, const HeaderRecord *header, int32_t selector, MatrixPlan *plan,
+                char problem[PROBLEM_LENGTH])
+{
+    if (!header_is_valid(header->row_count, header->column_count)) {
+        snprintf(problem, PROBLEM_LENGTH, "Damaged file: the matrix header gives %d rows and %d columns.",
+                 header->row_count, header->column_count);
+        return DECODE_DAMAGED;
+    }
+    if (FIRSTRECORDCHECK(ch, header->column_count, problem) != 0)
+        return DECODE_DAMAGED;
+    *plan = MatrixPlan{};
+    plan->column_count = header->column_count;
+    plan->value_type = header->value_type;
+    plan->selector = selector;
+    plan->complex_values = value_type_is_complex(header->value_type);
+    SIZESFROMHEADER(header->row_count, header->column_count, &plan->large_flag, &plan->rows, &plan->capacity);
+    plan->initial_slots = INITIALSLOTS(ch, plan->capacity, header->value_type);
+    // Pointers for the columns the file can reach at first; more as they start.
+    plan->pointer_slots = header->column_count + 1 < POINTER_ALLOTMENT ? header->column_count + 1 : POINTER_ALLOTMENT;
+    int64_t needed = output_bytes(plan->pointer_slots - 1, plan->initial_slots, plan->complex_values);
+    int64_t available = memory_available(ch);
+    if (!memory_fits(needed, 0, available)) {
+        snprintf(problem, PROBLEM_LENGTH, "Out of memory: the matrix needs %lld MB, the process can get %lld MB.",
+                 static_cast<long long>(needed / MEGABYTE), static_cast<long long>(available / MEGABYTE));
+        return DECODE_NO_MEMORY;
+    }
+    return DECODE_DONE;
+}
+
 int strings_count_values(const RecordView *view, int32_t value_type, int64_t row_count)
 {
-    int64_t w = value_words(layout_of(value_type));
+    int64_t w = words_per_value(value_type);
     return view->count > 1 && !strings_tile(view, RULE_WORDS, w, row_count) &&
            strings_tile(view, RULE_VALUE_COUNT, w, row_count);
 }
 
-void DECODECOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
-                   int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
+void DECODECOLUMNS(MatrixChannel *ch, SparseOutput *output, const MatrixPlan *plan, int32_t *decode_status,
                    char problem[PROBLEM_LENGTH], int *end_record_read)
 {
     Decoder d = {};
+    d.ch = ch;
     d.output = output;
-    d.capacity = capacity;
-    d.row_count = row_count;
-    d.column_count = column_count;
-    d.selector = selector;
-    d.layout = layout_of(value_type);
+    d.capacity = plan->capacity;
+    d.row_count = plan->rows;
+    d.column_count = plan->column_count;
+    d.selector = plan->selector;
+    d.layout = layout_of(plan->value_type);
     d.status = DECODE_DONE;
     d.problem = problem;
-    d.file_limit = channel_remaining() / bytes_per_value(value_type) + 1;
+    d.file_limit = channel_remaining(ch) / bytes_per_value(ch, plan->value_type) + 1;
     int64_t next_column = 1;
     problem[0] = '\0';
     *end_record_read = 0;
-    if (column_count >= 1 && decode_records(&d, column_count, large_flag, &next_column, end_record_read) != 0) {
+    int32_t columns = plan->column_count;
+    if ((columns >= 1 && decode_records(&d, columns, plan->large_flag, &next_column, end_record_read) != 0) ||
+        (columns >= 0 && fill_pointers(&d, next_column - 1, columns, d.entry_count) != 0)) {
         *decode_status = d.status;
         return;
     }
-    if (column_count >= 0)
-        fill_pointers(output->column_pointers, next_column - 1, column_count, d.entry_count);
     *decode_status = DECODE_DONE;
 }
 
-void READCOLUMNS(SparseOutput *output, int32_t column_count, int64_t capacity, int32_t row_count,
-                 int32_t value_type, int32_t selector, int32_t large_flag, int32_t *decode_status,
+void READCOLUMNS(MatrixChannel *ch, SparseOutput *output, const MatrixPlan *plan, int32_t *decode_status,
                  char problem[PROBLEM_LENGTH])
 {
     int end_record_read = 0;
-    DECODECOLUMNS(output, column_count, capacity, row_count, value_type, selector, large_flag, decode_status,
-                  problem, &end_record_read);
-    close_channel();
+    DECODECOLUMNS(ch, output, plan, decode_status, problem, &end_record_read);
+    close_channel(ch);
 }

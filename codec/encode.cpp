@@ -1,0 +1,365 @@
+// The writer's side of decoding: each column's entries become the words
+// of one record, in the layout and precision of the plan.
+#include "encode.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The largest record payload a length word can give.
+constexpr int64_t MAX_RECORD_WORDS = (INT32_MAX - COLUMN_HEAD_BYTES) / 4;
+
+bool is_entry(double real, double imaginary) { return real != 0 || imaginary != 0 || std::isnan(real) || std::isnan(imaginary); }
+
+// The entries of one column, one after another.
+struct ColumnCursor {
+    const MatrixSource *source;
+    int64_t next;
+    int64_t end;
+    int64_t offset; // full matrices: index of the column's first row
+};
+
+ColumnCursor column_cursor(const MatrixSource *s, int64_t column)
+{
+    if (s->column_pointers != nullptr)
+        return ColumnCursor{s, s->column_pointers[column], s->column_pointers[column + 1], 0};
+    return ColumnCursor{s, column * s->rows, (column + 1) * s->rows, column * s->rows};
+}
+
+// The next entry's 0-based row and index; 0 when there is none.
+int next_entry(ColumnCursor *c, int64_t *row, int64_t *index)
+{
+    const MatrixSource *s = c->source;
+    if (s->column_pointers != nullptr) {
+        if (c->next >= c->end)
+            return 0;
+        *index = c->next++;
+        *row = s->row_indices[*index];
+        return 1;
+    }
+    for (; c->next < c->end; ++c->next)
+        if (is_entry(s->real[c->next], s->imag != nullptr ? s->imag[c->next] : 0.0)) {
+            *index = c->next++;
+            *row = *index - c->offset;
+            return 1;
+        }
+    return 0;
+}
+
+// What one column needs: its entries, first and last rows, runs of rows.
+struct ColumnShape {
+    int64_t entries;
+    int64_t first_row;
+    int64_t last_row;
+    int64_t runs;
+    int64_t strings; // packed and value-count: runs split to the string limit
+};
+
+ColumnShape column_shape(const MatrixSource *s, int64_t column, int64_t string_values)
+{
+    ColumnShape shape = {0, -1, -1, 0, 0};
+    ColumnCursor cursor = column_cursor(s, column);
+    int64_t row = 0, index = 0, run = 0;
+    while (next_entry(&cursor, &row, &index)) {
+        if (shape.entries == 0 || row != shape.last_row + 1) {
+            shape.strings += run > 0 ? (run + string_values - 1) / string_values : 0;
+            ++shape.runs;
+            run = 0;
+        }
+        if (shape.entries == 0)
+            shape.first_row = row;
+        shape.last_row = row;
+        ++shape.entries;
+        ++run;
+    }
+    shape.strings += run > 0 ? (run + string_values - 1) / string_values : 0;
+    return shape;
+}
+
+// The words of the column's record under the plan.
+int64_t record_words(const EncodePlan *plan, const ColumnShape *shape)
+{
+    int64_t w = words_per_value(plan->header.value_type);
+    switch (plan->encoding) {
+    case ENCODING_DENSE: return (shape->last_row - shape->first_row + 1) * w;
+    case ENCODING_LARGE: return shape->entries * w + 2 * shape->runs;
+    default: return shape->entries * w + shape->strings;
+    }
+}
+
+int digits_of(int64_t value)
+{
+    int digits = value < 0 ? 2 : 1;
+    for (int64_t v = value < 0 ? -value : value; v >= 10; v /= 10)
+        ++digits;
+    return digits;
+}
+
+// A value's words at out: binary32 or binary64 (halves in the file's order), real then imaginary.
+struct ValueWriter {
+    int single;
+    int complex_values;
+    int high_half_first;
+};
+
+void put_number(const ValueWriter *v, double value, uint32_t *out)
+{
+    if (v->single) {
+        auto rounded = static_cast<float>(value);
+        memcpy(out, &rounded, 4);
+        return;
+    }
+    uint64_t bits;
+    memcpy(&bits, &value, 8);
+    auto low = static_cast<uint32_t>(bits), high = static_cast<uint32_t>(bits >> 32);
+    out[0] = v->high_half_first ? high : low;
+    out[1] = v->high_half_first ? low : high;
+}
+
+int64_t put_value(const ValueWriter *v, double real, double imaginary, uint32_t *out)
+{
+    int64_t n = v->single ? 1 : 2;
+    put_number(v, real, out);
+    if (v->complex_values)
+        put_number(v, imaginary, out + n);
+    return v->complex_values ? 2 * n : n;
+}
+
+struct Encoder {
+    MatrixChannel *ch;
+    const MatrixSource *source;
+    const EncodePlan *plan;
+    ValueWriter writer;
+    int64_t w; // words per value
+    char *problem;
+    char label[NAME_LENGTH + 1]; // the name, for messages
+};
+
+// A finite value beyond binary32's range cannot be written in single precision.
+int out_of_range(const Encoder *e, double real, double imaginary, int64_t row, int64_t column)
+{
+    if (!e->writer.single)
+        return 0;
+    const double parts[] = {real, imaginary};
+    for (double part : parts)
+        if (std::isfinite(part) && std::isinf(static_cast<float>(part))) {
+            snprintf(e->problem, PROBLEM_LENGTH, "%s: the value %.17g at row %lld, column %lld lies beyond single precision.",
+                     e->label, part, static_cast<long long>(row + 1), static_cast<long long>(column + 1));
+            return 1;
+        }
+    return 0;
+}
+
+double imaginary_at(const MatrixSource *s, int64_t index) { return s->imag != nullptr ? s->imag[index] : 0.0; }
+
+// Fills words with the column's record data; ENCODE_DONE or a status.
+int column_words(Encoder *e, int64_t column, const ColumnShape *shape, uint32_t *words)
+{
+    const MatrixSource *s = e->source;
+    ColumnCursor cursor = column_cursor(s, column);
+    int64_t row = 0, index = 0;
+    if (e->plan->encoding == ENCODING_DENSE) {
+        memset(words, 0, static_cast<size_t>(record_words(e->plan, shape)) * 4);
+        while (next_entry(&cursor, &row, &index)) {
+            double re = s->real[index], im = imaginary_at(s, index);
+            if (out_of_range(e, re, im, row, column))
+                return ENCODE_RANGE;
+            put_value(&e->writer, re, im, words + (row - shape->first_row) * e->w);
+        }
+        return ENCODE_DONE;
+    }
+    int large = e->plan->encoding == ENCODING_LARGE, value_count = e->plan->encoding == ENCODING_VALUE_COUNT;
+    int64_t at = 0, string_start = -1, string_values = 0, string_row = 0, previous = -2;
+    auto close_string = [&]() {
+        if (string_start < 0)
+            return;
+        int64_t data = string_values * e->w;
+        if (large) {
+            words[string_start] = static_cast<uint32_t>(data + 1);
+            words[string_start + 1] = static_cast<uint32_t>(string_row + 1);
+        } else {
+            int64_t length = value_count ? string_values : data + 1;
+            words[string_start] = static_cast<uint32_t>(length * PACKED_ROW_FACTOR + string_row + 1);
+        }
+    };
+    while (next_entry(&cursor, &row, &index)) {
+        if (row != previous + 1 || (!large && string_values == e->plan->string_values)) {
+            close_string();
+            string_start = at;
+            string_row = row;
+            string_values = 0;
+            at += large ? 2 : 1;
+        }
+        double re = s->real[index], im = imaginary_at(s, index);
+        if (out_of_range(e, re, im, row, column))
+            return ENCODE_RANGE;
+        at += put_value(&e->writer, re, im, words + at);
+        ++string_values;
+        previous = row;
+    }
+    close_string();
+    return ENCODE_DONE;
+}
+
+// Room for count words: the word buffer, or the store beyond it.
+uint32_t *room_for(Encoder *e, WordStore *store, int64_t count)
+{
+    if (count <= WORD_BUFFER_WORDS)
+        return e->ch->words;
+    if (store == nullptr || (store->capacity < count && store->enlarge(store, count, store->context) != 0))
+        return nullptr;
+    return store->words;
+}
+
+int write_failed(Encoder *e)
+{
+    snprintf(e->problem, PROBLEM_LENGTH, "%s: the file could not be written.", e->label);
+    return ENCODE_CANNOT_WRITE;
+}
+
+} // namespace
+
+int matrix_is_symmetric(const MatrixSource *s)
+{
+    if (s->rows != s->columns)
+        return 0;
+    int64_t n = s->rows;
+    if (s->column_pointers == nullptr) {
+        for (int64_t j = 0; j < n; ++j)
+            for (int64_t i = j; i < n; ++i) {
+                int64_t a = i + j * n, b = j + i * n;
+                if (!(s->real[a] == s->real[b]) || (s->imag != nullptr && !(s->imag[a] == s->imag[b])))
+                    return 0;
+            }
+        return 1;
+    }
+    // Each stored entry against its mirror, found by bisection in the mirror's column.
+    for (int64_t j = 0; j < n; ++j)
+        for (int64_t k = s->column_pointers[j]; k < s->column_pointers[j + 1]; ++k) {
+            int64_t i = s->row_indices[k];
+            double re = s->real[k], im = imaginary_at(s, k);
+            if (std::isnan(re) || std::isnan(im))
+                return 0;
+            int64_t low = s->column_pointers[i], high = s->column_pointers[i + 1];
+            while (low < high) {
+                int64_t mid = low + (high - low) / 2;
+                if (s->row_indices[mid] < j)
+                    low = mid + 1;
+                else
+                    high = mid;
+            }
+            int found = low < s->column_pointers[i + 1] && s->row_indices[low] == j;
+            double mirror_re = found ? s->real[low] : 0.0, mirror_im = found ? imaginary_at(s, low) : 0.0;
+            if (!(re == mirror_re) || !(im == mirror_im))
+                return 0;
+        }
+    return 1;
+}
+
+int32_t default_form(const MatrixSource *s)
+{
+    if (s->rows != s->columns)
+        return 2;
+    return matrix_is_symmetric(s) ? 6 : 1;
+}
+
+int plan_encoding(int text, const MatrixSource *s, const char name[NAME_LENGTH], int32_t form,
+                  int single, Encoding encoding, int digits, EncodePlan *plan, char problem[PROBLEM_LENGTH])
+{
+    char label[NAME_LENGTH + 1];
+    trimmed_name(name, label);
+    if (encoding == ENCODING_AUTO)
+        encoding = s->column_pointers == nullptr ? ENCODING_DENSE
+                   : s->rows > LARGE_ROW_BOUND   ? ENCODING_LARGE
+                                                 : ENCODING_PACKED;
+    if ((encoding == ENCODING_PACKED || encoding == ENCODING_VALUE_COUNT) && s->rows > LARGE_ROW_BOUND) {
+        snprintf(problem, PROBLEM_LENGTH, "%s: %s strings hold at most 65535 rows; the matrix has %lld.", label,
+                 encoding == ENCODING_PACKED ? "packed" : "value-count", static_cast<long long>(s->rows));
+        return ENCODE_ENCODING;
+    }
+    if (s->rows > INT32_MAX || s->columns >= INT32_MAX) {
+        snprintf(problem, PROBLEM_LENGTH, "%s: a matrix file holds at most 2147483647 rows and 2147483646 columns.",
+                 label);
+        return ENCODE_ENCODING;
+    }
+    *plan = EncodePlan{};
+    auto rows = static_cast<int32_t>(s->rows);
+    plan->header = HeaderRecord{static_cast<int32_t>(s->columns), encoding == ENCODING_LARGE ? -rows : rows, form,
+                                value_type_of(!single, s->imag != nullptr), {}};
+    memcpy(plan->header.name, name, NAME_LENGTH);
+    plan->encoding = encoding;
+    plan->single = single;
+    plan->digits = digits;
+    int64_t w = words_per_value(plan->header.value_type);
+    int64_t string_words = text ? MAX_TEXT_STRING_WORDS : MAX_STRING_WORDS;
+    plan->string_values = encoding == ENCODING_VALUE_COUNT ? MAX_STRING_LENGTH : string_words / w;
+    // Every integer of the matrix, and whether one needs more than 8 characters.
+    int64_t widest = digits_of(s->columns + 1) > digits_of(plan->header.row_count) ? digits_of(s->columns + 1)
+                                                                                 : digits_of(plan->header.row_count);
+    for (int64_t c = 0; text && c < s->columns && widest <= T1_FIELD; ++c) {
+        ColumnShape shape = column_shape(s, c, plan->string_values);
+        if (shape.entries > 0 && digits_of(record_words(plan, &shape)) > widest)
+            widest = digits_of(record_words(plan, &shape));
+    }
+    plan->wide = text && widest > T1_FIELD;
+    return ENCODE_DONE;
+}
+
+int64_t longest_record_bound(const MatrixSource *s, const EncodePlan *plan)
+{
+    int64_t w = words_per_value(plan->header.value_type);
+    // A string header for every value at the most; counted exactly only
+    // when that bound leaves the word buffer.
+    int64_t bound = s->rows * (w + 2);
+    if (bound <= WORD_BUFFER_WORDS)
+        return bound;
+    int64_t longest = 0;
+    for (int64_t c = 0; c < s->columns; ++c) {
+        ColumnShape shape = column_shape(s, c, plan->string_values);
+        if (shape.entries > 0 && record_words(plan, &shape) > longest)
+            longest = record_words(plan, &shape);
+    }
+    return longest;
+}
+
+int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *plan, WordStore *store,
+                 char problem[PROBLEM_LENGTH])
+{
+    Encoder e = {ch, s, plan, {plan->single, s->imag != nullptr, ch->big_endian}, words_per_value(plan->header.value_type),
+                 problem, {}};
+    trimmed_name(plan->header.name, e.label);
+    if (write_header(ch, &plan->header, plan->digits, plan->wide) != 0)
+        return write_failed(&e);
+    for (int64_t c = 0; c < s->columns; ++c) {
+        ColumnShape shape = column_shape(s, c, plan->string_values);
+        if (shape.entries == 0)
+            continue;
+        int64_t count = record_words(plan, &shape);
+        if (count > MAX_RECORD_WORDS) {
+            snprintf(problem, PROBLEM_LENGTH, "%s: column %lld needs a record of %lld words, more than a record holds.",
+                     e.label, static_cast<long long>(c + 1), static_cast<long long>(count));
+            return ENCODE_ENCODING;
+        }
+        uint32_t *words = room_for(&e, store, count);
+        if (words == nullptr) {
+            snprintf(problem, PROBLEM_LENGTH, "%s: no memory for the %lld words of column %lld.", e.label,
+                     static_cast<long long>(count), static_cast<long long>(c + 1));
+            return ENCODE_NO_MEMORY;
+        }
+        int status = column_words(&e, c, &shape, words);
+        if (status != ENCODE_DONE)
+            return status;
+        int32_t first_row = plan->encoding == ENCODING_DENSE ? static_cast<int32_t>(shape.first_row + 1) : 0;
+        ColumnHead head = {static_cast<int32_t>(c + 1), first_row, static_cast<int32_t>(count)};
+        if (write_column(ch, &head, words, count) != 0)
+            return write_failed(&e);
+    }
+    // The end record: one zero value.
+    uint32_t zero[4] = {0, 0, 0, 0};
+    ColumnHead end = {static_cast<int32_t>(s->columns + 1), 1, static_cast<int32_t>(e.w)};
+    if (write_column(ch, &end, zero, e.w) != 0)
+        return write_failed(&e);
+    return ENCODE_DONE;
+}

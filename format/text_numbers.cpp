@@ -1,0 +1,174 @@
+// One parser and one formatter for every build, so that a text reads the
+// same in every host and a written number reads back bit for bit.
+#include "text_numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "format.h"
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The decimal magnitude of a plain number's text (digits before the
+// point of its first nonzero digit, plus its exponent): above 0 for a
+// number of at least 1. Only asked of numbers out of range, which lie far
+// from 1 either way.
+int64_t decimal_magnitude(const char *p, const char *end)
+{
+    if (p < end && (*p == '-' || *p == '+'))
+        ++p;
+    int64_t magnitude = 0;
+    bool seen_nonzero = false, after_point = false;
+    for (; p < end && (is_digit(*p) || *p == '.'); ++p) {
+        if (*p == '.') {
+            after_point = true;
+            continue;
+        }
+        if (!seen_nonzero && *p != '0') {
+            seen_nonzero = true;
+            if (after_point)
+                ++magnitude;
+        }
+        if (seen_nonzero && !after_point)
+            ++magnitude;
+        if (!seen_nonzero && after_point)
+            --magnitude;
+    }
+    if (p < end && (*p == 'E' || *p == 'e')) {
+        ++p;
+        bool negative = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+'))
+            ++p;
+        int64_t exponent = 0;
+        for (; p < end && is_digit(*p); ++p)
+            exponent = exponent > 100000 ? exponent : exponent * 10 + (*p - '0'); // saturates
+        magnitude += negative ? -exponent : exponent;
+    }
+    return magnitude;
+}
+
+// The value nearest to a plain text (no D, no letterless exponent).
+template <typename T> int nearest_value(const char *begin, const char *end, T *value)
+{
+    const char *p = begin;
+    if (p < end && *p == '+')
+        ++p; // from_chars takes no plus sign
+    auto result = std::from_chars(p, end, *value, std::chars_format::general);
+    if (result.ptr != end)
+        return 1;
+    if (result.ec == std::errc::result_out_of_range) {
+        T magnitude = decimal_magnitude(p, end) > 0 ? std::numeric_limits<T>::infinity() : T(0);
+        *value = *p == '-' ? -magnitude : magnitude;
+        return 0;
+    }
+    return result.ec != std::errc();
+}
+
+int words_of(const char *begin, const char *end, int words_per_number, uint32_t words[2])
+{
+    if (words_per_number == 1) {
+        float value = 0;
+        if (nearest_value(begin, end, &value) != 0)
+            return 1;
+        memcpy(&words[0], &value, 4);
+        return 0;
+    }
+    double value = 0;
+    if (nearest_value(begin, end, &value) != 0)
+        return 1;
+    uint64_t bits;
+    memcpy(&bits, &value, 8);
+    words[0] = static_cast<uint32_t>(bits);
+    words[1] = static_cast<uint32_t>(bits >> 32);
+    return 0;
+}
+
+// Copies a right-aligned word into a field of width, or stars when it does not fit.
+int put_word(const char *word, int width, char *out)
+{
+    int length = static_cast<int>(strlen(word));
+    if (width <= 0)
+        return 0;
+    if (length > width) {
+        memset(out, '*', static_cast<size_t>(width));
+        return width;
+    }
+    memset(out, ' ', static_cast<size_t>(width - length));
+    memcpy(out + width - length, word, static_cast<size_t>(length));
+    return width;
+}
+
+} // namespace
+
+int number_words(const char *text, int64_t length, int words_per_number, uint32_t words[2])
+{
+    if (length <= 0 || length > MAX_NUMBER_TEXT)
+        return 1;
+    const char *end = text + length, *k = end;
+    while (k > text && is_digit(*(k - 1)))
+        --k;
+    bool rewrite = (k > text && (*(k - 1) == 'D' || *(k - 1) == 'd')) ||
+                   (k - 1 > text && (*(k - 1) == '+' || *(k - 1) == '-') && *(k - 2) != 'E' && *(k - 2) != 'e');
+    if (!rewrite)
+        return words_of(text, end, words_per_number, words);
+    // Fortran's exponent forms rewritten as E exponents.
+    char buffer[MAX_NUMBER_TEXT + 2];
+    int used = 0, has_exponent = 0;
+    for (const char *p = text; p < end; ++p) {
+        char c = *p;
+        if ((c == '+' || c == '-') && used > 0 && !has_exponent && (is_digit(buffer[used - 1]) || buffer[used - 1] == '.')) {
+            has_exponent = 1;
+            buffer[used++] = 'E';
+        }
+        if (c == 'D' || c == 'd' || c == 'E' || c == 'e') {
+            has_exponent = 1;
+            c = 'E';
+        }
+        buffer[used++] = c;
+    }
+    return words_of(buffer, buffer + used, words_per_number, words);
+}
+
+int format_fortran_e(double value, int digits, int width, char *out)
+{
+    if (std::isnan(value))
+        return put_word("NaN", width, out);
+    if (std::isinf(value)) {
+        const char *word = value < 0 ? (width >= 9 ? "-Infinity" : "-Inf") : (width >= 8 ? "Infinity" : "Inf");
+        return put_word(word, width, out);
+    }
+    // to_chars gives the correctly rounded d.ddde[+-]xx; Fortran's exponent
+    // takes two digits after its letter, three without it.
+    char text[64];
+    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits);
+    char *e = static_cast<char *>(memchr(text, 'e', static_cast<size_t>(result.ptr - text)));
+    if (result.ec != std::errc() || e == nullptr)
+        return put_word("*", width, out);
+    int mantissa = static_cast<int>(e - text);
+    char sign = e[1];
+    int exponent = 0;
+    for (const char *p = e + 2; p < result.ptr; ++p)
+        exponent = exponent * 10 + (*p - '0');
+    char field[96];
+    memcpy(field, text, static_cast<size_t>(mantissa));
+    int n = mantissa;
+    if (digits == 0)
+        field[n++] = '.';
+    if (exponent <= 99) {
+        field[n++] = 'E';
+        field[n++] = sign;
+        field[n++] = static_cast<char>('0' + exponent / 10);
+        field[n++] = static_cast<char>('0' + exponent % 10);
+    } else {
+        field[n++] = sign;
+        field[n++] = static_cast<char>('0' + exponent / 100);
+        field[n++] = static_cast<char>('0' + exponent / 10 % 10);
+        field[n++] = static_cast<char>('0' + exponent % 10);
+    }
+    field[n] = '\0';
+    return put_word(field, width, out);
+}

@@ -1,0 +1,174 @@
+// Every host operation that may end the call runs with the file closed,
+// so that no file stays open when it does.
+#include "adapter.h"
+
+#include <cstdio>
+
+#include "memory.h"
+#include "scan.h"
+
+const char COULD_NOT_OPEN[] = "zorvane: Could not open file";
+const char NOT_FOUND[] = "zorvane: Matrix could not be found.";
+
+namespace {
+
+const char FILE_CHANGED[] = "Damaged file: the file changed while it was read.";
+
+// Zero at load; its word buffer is never cleared.
+MatrixChannel channel;
+int suspended; // the channel was open when host work began
+
+// The call's room for records longer than the word buffer: host memory,
+// which the host frees itself when it ends the call.
+WordStore long_records;
+
+// Gives the output room for slots entries when decoding needs more.
+int grow_output(SparseOutput *output, int64_t slots, void *context)
+{
+    auto *matrix = static_cast<mxArray *>(context);
+    suspend_for_host();
+    int failed = MXRESIZESPARSE730(matrix, slots);
+    resume_after_host();
+    output->values = MXGETPR(matrix);
+    output->imag = MXGETPI(matrix);
+    output->rows = MXGETIR730(matrix);
+    output->slots = failed ? output->slots : slots;
+    return failed;
+}
+
+// Gives the output room for more column pointers as columns start.
+int grow_pointers(SparseOutput *output, int64_t slots, void *context)
+{
+    auto *matrix = static_cast<mxArray *>(context);
+    suspend_for_host();
+    int failed = MXRESIZEPOINTERS730(matrix, slots);
+    resume_after_host();
+    output->column_pointers = MXGETJC730(matrix);
+    output->pointer_slots = failed ? output->pointer_slots : slots;
+    return failed;
+}
+
+// Room for a record of count words, when the process can get it.
+int enlarge_long_records(WordStore *store, int64_t count, void *)
+{
+    if (!memory_fits(4 * count, 4 * store->capacity, memory_available(&channel)))
+        return 1;
+    suspend_for_host();
+    void *words = MXREALLOC(store->words, static_cast<size_t>(count) * 4);
+    resume_after_host();
+    if (words == nullptr)
+        return 1;
+    store->words = static_cast<uint32_t *>(words);
+    store->capacity = count;
+    return 0;
+}
+
+} // namespace
+
+MatrixChannel *plugin_channel() { return &channel; }
+
+void suspend_for_host()
+{
+    suspended = channel.is_open && !channel.writing;
+    suspend_channel(&channel);
+}
+
+void resume_after_host()
+{
+    if (suspended && resume_channel(&channel) != 0)
+        raise_closed(BAD_FILE, FILE_CHANGED);
+    suspended = 0;
+}
+
+void begin_call_memory() { long_records = WordStore{nullptr, 0, enlarge_long_records, nullptr}; }
+
+WordStore *long_record_store() { return &long_records; }
+
+void end_call_memory()
+{
+    MXFREE(long_records.words);
+    long_records = WordStore{nullptr, 0, enlarge_long_records, nullptr};
+}
+
+void raise_closed(const char *identifier, const char *message)
+{
+    close_channel(&channel);
+    end_call_memory();
+    if (identifier == nullptr)
+        MEXERRMSGTXT(message);
+    MEXERRMSGIDANDTXT(identifier, message);
+}
+
+void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1])
+{
+    char identifier[64], field[FILE_NAME_LENGTH];
+    if (!MXISCHAR(input)) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:NonString", function);
+        MEXERRMSGIDANDTXT(identifier, "First input must be string.");
+    }
+    if (MXGETM730(input) != 1) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:NonRowVector", function);
+        MEXERRMSGIDANDTXT(identifier, "First input must be row vector.");
+    }
+    if (MXGETN730(input) > FILE_NAME_LENGTH) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:TooLong", function);
+        MEXERRMSGIDANDTXT(identifier, "First input string is too long.");
+    }
+    if (MXGETSTRING730(input, field, FILE_NAME_LENGTH) != 0) {
+        snprintf(identifier, sizeof identifier, "MATLAB:%s:readError", function);
+        MEXERRMSGIDANDTXT(identifier, "Error reading string.");
+    }
+    int length = FILE_NAME_LENGTH;
+    while (length > 0 && field[length - 1] == ' ')
+        --length;
+    memcpy(path, field, static_cast<size_t>(length));
+    path[length] = '\0';
+    if (memchr(field, '\0', static_cast<size_t>(length)) != nullptr)
+        path[0] = '\0';
+}
+
+#ifndef ZORVANE_HOST_GIVES_API_VERSION
+// The 64-bit, separate-complex API; MATLAB's own build adds this entry itself.
+HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_api_version)
+{
+    *built_by_release = 131435;
+    *target_api_version = 120586240;
+}
+#endif
+
+const char *decode_to_host(const HeaderRecord *header, int32_t selector, int stop_at_headers, mxArray **matrix,
+                           int *end_record_read, char problem[PROBLEM_LENGTH])
+{
+    MatrixPlan plan;
+    int status = plan_matrix(&channel, header, selector, &plan, problem);
+    if (status != DECODE_DONE)
+        return status_identifier(status);
+    suspend_for_host();
+    *matrix = MXCREATESPARSE730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, plan.complex_values);
+    resume_after_host();
+    SparseOutput output = {};
+    output.values = MXGETPR(*matrix);
+    output.imag = MXGETPI(*matrix);
+    output.rows = MXGETIR730(*matrix);
+    output.slots = plan.initial_slots;
+    output.grow = grow_output;
+    output.column_pointers = MXGETJC730(*matrix);
+    output.pointer_slots = plan.pointer_slots;
+    output.grow_pointers = grow_pointers;
+    output.context = *matrix;
+    output.long_records = &long_records;
+    output.matrix_ends_here = stop_at_headers ? header_follows : nullptr;
+    int32_t decode_status = DECODE_DONE;
+    DECODECOLUMNS(&channel, &output, &plan, &decode_status, problem, end_record_read);
+    if (decode_status == DECODE_CAPACITY)
+        snprintf(problem, PROBLEM_LENGTH, "Too many non-zeros in matrix.");
+    if (decode_status != DECODE_DONE)
+        return status_identifier(decode_status);
+    // The pointers now hold every column; the trim fails only without
+    // memory, and then the output keeps its larger room.
+    MXSETN730(*matrix, plan.column_count);
+    suspend_for_host();
+    (void)MXRESIZESPARSE730(*matrix, output.column_pointers[plan.column_count]);
+    resume_after_host();
+    return nullptr;
+}

@@ -1,0 +1,49 @@
+// The one host adapter of the matrix-file plug-ins: the plug-in's channel,
+// the call's own memory, the gateways' shared argument checks, decoding
+// into a host sparse matrix and the one place where a call that opened a
+// file ends in an error.
+#ifndef HOST_ADAPTER_H
+#define HOST_ADAPTER_H
+
+#include "decode.h"
+#include "host.h"
+
+// The file-name argument's field: 80 characters, as zorvane takes it.
+constexpr int FILE_NAME_LENGTH = 80;
+
+// Messages without an identifier that every reading plug-in raises.
+extern const char COULD_NOT_OPEN[];
+extern const char NOT_FOUND[];
+
+// The plug-in's one channel, kept where the host's error can close it.
+MatrixChannel *plugin_channel();
+
+// At the start of every call: whatever an ended call held, its host freed.
+void begin_call_memory();
+// Before a call returns: frees the call's own memory.
+void end_call_memory();
+// Room for records longer than the word buffer, in the call's memory.
+WordStore *long_record_store();
+
+// Closes (or, writing, aborts) the channel, frees the call's memory and
+// raises (no identifier when null).
+[[noreturn]] void raise_closed(const char *identifier, const char *message);
+
+// Host work while a file is open: closes the file before, reopens it after.
+void suspend_for_host();
+void resume_after_host();
+
+// A gateway's file-name input (checked as zorvane checks it, under the
+// caller's identifiers) as a path; raises on what is not one. A name
+// holding NUL gives "" (it would silently name another file).
+void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1]);
+
+// Decodes the matrix whose header was read last into a new host sparse
+// matrix, trimmed to its entries, once the process is known to have the
+// memory for it. The file stays open behind the last record read. Returns
+// null, or the error's identifier with problem set. With stop_at_headers,
+// a matrix also ends before a record of a header's shape.
+const char *decode_to_host(const HeaderRecord *header, int32_t selector, int stop_at_headers, mxArray **matrix,
+                           int *end_record_read, char problem[PROBLEM_LENGTH]);
+
+#endif
