@@ -3,7 +3,7 @@
 function post_install (desc)
   arch = fullfile (desc.archprefix, [__octave_config_info__("canonical_host_type"), "-", ...
                                      __octave_config_info__("api_version")]);
-  for name = {"zorvane", "tessik", "zorvane_dir", "zorvane_load"}
+  for name = {"zorvane", "tessik", "zorvane_dir", "zorvane_load", "zorvane_save"}
     movefile (fullfile (desc.dir, [name{1} ".m"]), arch);
   endfor
 endfunction

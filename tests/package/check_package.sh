@@ -15,7 +15,7 @@ ZORVANE_BUILD_WITHOUT_MAKE="$without_make" octave-cli --no-gui --norc --no-histo
   pkg local_list '$WORK/octave_packages';
   pkg install -local '$tarball';
   pkg load zorvane;
-  for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load'}
+  for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load', 'zorvane_save'}
     assert (exist (name{1}), 3, [name{1} ' is not a plug-in']);
     assert (! isempty (strfind (evalc (['help ' name{1}]), upper (name{1}))), ['no help for ' name{1}]);
   endfor
