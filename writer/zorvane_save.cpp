@@ -135,7 +135,7 @@ void items_from_lists(const mxArray *names, const mxArray *matrices)
 {
     int cells = MXISCELL(names);
     int64_t count = cells ? MXGETNUMBEROFELEMENTS(names) : 1;
-    if (cells != MXISCELL(matrices) || (cells && MXGETNUMBEROFELEMENTS(matrices) != count))
+    if (cells && (!MXISCELL(matrices) || MXGETNUMBEROFELEMENTS(matrices) != count))
         fail("nInput", "As many names as matrices are needed (a name and a matrix, or two cell arrays of one size).");
     allocate_items(count);
     for (int64_t k = 0; k < count; ++k) {
