@@ -17,7 +17,9 @@ static_assert(sizeof(mwSize) == sizeof(int64_t), "64-bit mwSize required");
 // The gateway and the API-version entry, exported under the C names that
 // MATLAB and Octave look up; everything else stays hidden.
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
+#ifndef MEXFUNCTION // a fuzzer links several gateways under names of their own
 #define MEXFUNCTION mexFunction
+#endif
 #define MEXFILEREQUIREDAPIVERSION mexfilerequiredapiversion
 
 inline int MXISCHAR(const mxArray *a) { return mxIsChar(a) ? 1 : 0; }

@@ -70,6 +70,16 @@ STANDIN_API void *mxRealloc(void *p, size_t size);
 STANDIN_API void mxFree(void *p);
 STANDIN_API mxArray *mxCreateSparse(mwSize m, mwSize n, mwSize nzmax, mxComplexity c);
 STANDIN_API mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity c);
+STANDIN_API bool mxIsCell(const mxArray *a);
+STANDIN_API bool mxIsStruct(const mxArray *a);
+STANDIN_API size_t mxGetNumberOfElements(const mxArray *a);
+STANDIN_API mxArray *mxGetCell(const mxArray *a, mwIndex k);
+STANDIN_API mxArray *mxGetField(const mxArray *a, mwIndex k, const char *field);
+STANDIN_API void mxSetField(mxArray *a, mwIndex k, const char *field, mxArray *value);
+STANDIN_API mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int field_count, const char **fields);
+STANDIN_API mxArray *mxCreateString(const char *text);
+STANDIN_API mxArray *mxCreateDoubleScalar(double value);
+STANDIN_API mxArray *mxCreateLogicalScalar(bool value);
 STANDIN_API void mexErrMsgIdAndTxt(const char *identifier, const char *format, ...)
     __attribute__((noreturn, format(printf, 2, 3)));
 STANDIN_API void mexErrMsgTxt(const char *message) __attribute__((noreturn));

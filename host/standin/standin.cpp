@@ -22,6 +22,10 @@ struct standin_array {
     mwIndex *ir;
     mwIndex *jc;
     mwSize nzmax;
+    standin_array **elements; // cells: m x n; structures: m x n x field_count
+    char **field_names;
+    int field_count;
+    int contained;               // held by a cell or structure, which frees it
     standin_array *next_in_call; // arrays created during the current call
 };
 
@@ -143,6 +147,42 @@ bool mxIsChar(const mxArray *a) { return a->cls == mxCHAR_CLASS; }
 bool mxIsLogical(const mxArray *a) { return a->cls == mxLOGICAL_CLASS; }
 bool mxIsDouble(const mxArray *a) { return a->cls == mxDOUBLE_CLASS; }
 bool mxIsSparse(const mxArray *a) { return a->sparse != 0; }
+bool mxIsCell(const mxArray *a) { return a->cls == mxCELL_CLASS; }
+bool mxIsStruct(const mxArray *a) { return a->cls == mxSTRUCT_CLASS; }
+size_t mxGetNumberOfElements(const mxArray *a) { return a->m * a->n; }
+
+mxArray *mxGetCell(const mxArray *a, mwIndex k)
+{
+    if (a->cls != mxCELL_CLASS || k < 0 || static_cast<size_t>(k) >= a->m * a->n)
+        misuse("mxGetCell outside a cell array");
+    return a->elements != nullptr ? a->elements[k] : nullptr;
+}
+
+static int field_index(const mxArray *a, const char *field)
+{
+    for (int f = 0; f < a->field_count; ++f)
+        if (strcmp(a->field_names[f], field) == 0)
+            return f;
+    return -1;
+}
+
+mxArray *mxGetField(const mxArray *a, mwIndex k, const char *field)
+{
+    if (a->cls != mxSTRUCT_CLASS || k < 0 || static_cast<size_t>(k) >= a->m * a->n)
+        misuse("mxGetField outside a structure array");
+    int f = field_index(a, field);
+    return f < 0 ? nullptr : a->elements[static_cast<size_t>(k) * static_cast<size_t>(a->field_count) + static_cast<size_t>(f)];
+}
+
+void mxSetField(mxArray *a, mwIndex k, const char *field, mxArray *value)
+{
+    int f = a->cls == mxSTRUCT_CLASS ? field_index(a, field) : -1;
+    if (f < 0 || k < 0 || static_cast<size_t>(k) >= a->m * a->n)
+        misuse("mxSetField of no such field");
+    a->elements[static_cast<size_t>(k) * static_cast<size_t>(a->field_count) + static_cast<size_t>(f)] = value;
+    if (value != nullptr)
+        value->contained = 1;
+}
 bool mxIsComplex(const mxArray *a) { return a->complex != 0; }
 mxClassID mxGetClassID(const mxArray *a) { return a->cls; }
 size_t mxGetM(const mxArray *a) { return a->m; }
@@ -289,6 +329,29 @@ mxArray *mxCreateSparse(mwSize m, mwSize n, mwSize nzmax, mxComplexity c)
     return a;
 }
 
+mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int field_count, const char **fields)
+{
+    standin_array *a = new_array(mxSTRUCT_CLASS, static_cast<size_t>(m), static_cast<size_t>(n));
+    a->field_count = field_count;
+    a->field_names = static_cast<char **>(host_calloc(static_cast<size_t>(field_count), sizeof(char *)));
+    for (int f = 0; f < field_count; ++f)
+        a->field_names[f] = strdup(fields[f]);
+    a->elements = static_cast<standin_array **>(
+        host_calloc(checked_elements(a->m * a->n, static_cast<size_t>(field_count)), sizeof(standin_array *)));
+    return a;
+}
+
+mxArray *mxCreateString(const char *text) { return standin_create_string(text); }
+
+mxArray *mxCreateDoubleScalar(double value) { return standin_create_scalar(value); }
+
+mxArray *mxCreateLogicalScalar(bool value)
+{
+    mxArray *a = standin_create_numeric(mxLOGICAL_CLASS, 1, 1, 0);
+    *static_cast<mxLogical *>(a->real) = value ? 1 : 0;
+    return a;
+}
+
 mxArray *mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity c)
 {
     if (m < 0 || n < 0)
@@ -364,10 +427,31 @@ mxArray *standin_create_container(mxClassID cls, size_t m, size_t n)
     return new_array(cls, m, n);
 }
 
+mxArray *standin_create_cell(size_t count, mxArray **elements)
+{
+    standin_array *a = new_array(mxCELL_CLASS, 1, count);
+    a->elements = static_cast<standin_array **>(host_calloc(count, sizeof(standin_array *)));
+    for (size_t k = 0; k < count; ++k) {
+        a->elements[k] = elements[k];
+        if (elements[k] != nullptr)
+            elements[k]->contained = 1;
+    }
+    return a;
+}
+
 void standin_destroy(mxArray *a)
 {
     if (a == nullptr)
         return;
+    size_t held = a->cls == mxSTRUCT_CLASS ? a->m * a->n * static_cast<size_t>(a->field_count)
+                  : a->cls == mxCELL_CLASS && a->elements != nullptr ? a->m * a->n
+                                                                      : 0;
+    for (size_t k = 0; k < held; ++k)
+        standin_destroy(a->elements[k]);
+    for (int f = 0; f < a->field_count; ++f)
+        free(a->field_names[f]);
+    free(a->field_names);
+    free(a->elements);
     free(a->real);
     free(a->imag);
     free(a->ir);
@@ -392,10 +476,12 @@ int standin_call(standin_gateway gateway, int nlhs, mxArray *plhs[], int nrhs, c
     if (setjmp(error_return) != 0) {
         in_call = 0;
         free_call_blocks();
-        // The host frees what the failed call created; its outputs are void.
+        // The host frees what the failed call created (a container with
+        // what it holds); its outputs are void.
         for (standin_array *a = created_in_call; a != nullptr;) {
             standin_array *next = a->next_in_call;
-            standin_destroy(a);
+            if (!a->contained)
+                standin_destroy(a);
             a = next;
         }
         for (int i = 0; i < slots; ++i)
@@ -410,7 +496,7 @@ int standin_call(standin_gateway gateway, int nlhs, mxArray *plhs[], int nrhs, c
     for (standin_array *a = created_in_call; a != nullptr;) {
         standin_array *next = a->next_in_call;
         a->next_in_call = nullptr;
-        int returned = 0;
+        int returned = a->contained;
         for (int i = 0; i < slots; ++i)
             returned |= plhs[i] == a;
         if (!returned)

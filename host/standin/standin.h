@@ -24,8 +24,10 @@ STANDIN_API mxArray *standin_create_char(size_t m, size_t n, const char *column_
 /* A numeric or logical array of the given class, zero-filled. */
 STANDIN_API mxArray *standin_create_numeric(mxClassID cls, size_t m, size_t n, int complex);
 STANDIN_API mxArray *standin_create_scalar(double value);
-/* A cell or structure array, whose elements the plug-ins never reach. */
+/* A cell or structure array without elements. */
 STANDIN_API mxArray *standin_create_container(mxClassID cls, size_t m, size_t n);
+/* A 1-by-count cell array holding the arrays (which it then frees). */
+STANDIN_API mxArray *standin_create_cell(size_t count, mxArray **elements);
 STANDIN_API void standin_destroy(mxArray *a);
 
 /* Calls a gateway with nlhs requested outputs and max(nlhs, 1) slots in
