@@ -439,7 +439,7 @@ int fill_pointers(Decoder *d, int64_t from, int64_t through, int64_t value)
 int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t *next_column, int *end_record_read)
 {
     for (int64_t record = 1; record <= column_count; ++record) {
-        if (d->output->matrix_ends_here != nullptr && d->output->matrix_ends_here(d->ch)) {
+        if (d->output->matrix_ends_here != nullptr && d->output->matrix_ends_here(d->ch, d->output->watch)) {
             *end_record_read = 1;
             return 0;
         }

@@ -47,7 +47,8 @@ struct SparseOutput {
     void *context;
     WordStore *long_records; // room for records longer than the word buffer, or null
     // Asked before each record, when set: 1 ends the matrix there.
-    int (*matrix_ends_here)(MatrixChannel *ch);
+    int (*matrix_ends_here)(MatrixChannel *ch, void *watch);
+    void *watch;
 };
 
 // The third input truncated toward zero; NaN and out-of-range give INT32_MIN.

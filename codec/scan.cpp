@@ -53,6 +53,26 @@ void finish_structural_matrix(MatrixChannel *ch, MatrixEntry *entry, int end_rec
         channel_mark_stuck(ch);
 }
 
+int watch_for_headers(MatrixChannel *ch, void *watch)
+{
+    auto *w = static_cast<HeaderWatch *>(watch);
+    if (!header_follows(ch))
+        return 0;
+    if (w->header_at < 0)
+        w->header_at = channel_position(ch);
+    return w->stop;
+}
+
+void finish_watched_matrix(MatrixChannel *ch, MatrixEntry *entry, const HeaderWatch *watch, int end_record_read,
+                           WordStore *store)
+{
+    if (watch->header_at >= 0) {
+        channel_return_to(ch, watch->header_at); // where the scan ends the matrix
+        return;
+    }
+    finish_structural_matrix(ch, entry, end_record_read, store);
+}
+
 int header_follows(MatrixChannel *ch) { return header_at(ch, channel_position(ch)); }
 
 RecordOutcome SCANHEADER(MatrixChannel *ch, MatrixEntry *entry)

@@ -37,6 +37,21 @@ int next_structural_matrix(MatrixChannel *ch, MatrixEntry *entry, WordStore *sto
 // decoding left of them (nothing when it read the end record).
 void finish_structural_matrix(MatrixChannel *ch, MatrixEntry *entry, int end_record_read, WordStore *store);
 
+// How a whole-file reader decodes a matrix. The first matrix of a name is
+// the one zorvane finds, and decodes as zorvane decodes it, through
+// records of a header's shape; the place of the first such record is
+// noted, for the scan to go on from there. A later one of the name ends
+// before such a record, as the scan does.
+struct HeaderWatch {
+    int stop;          // end the matrix before a record of a header's shape
+    int64_t header_at; // where the first one lay, or -1
+};
+// A SparseOutput's matrix_ends_here, with a HeaderWatch as its watch.
+int watch_for_headers(MatrixChannel *ch, void *watch);
+// The scan's next place after a matrix decoded under the watch.
+void finish_watched_matrix(MatrixChannel *ch, MatrixEntry *entry, const HeaderWatch *watch, int end_record_read,
+                           WordStore *store);
+
 // 1 when the next record has a header's shape (the channel stays put).
 int header_follows(MatrixChannel *ch);
 

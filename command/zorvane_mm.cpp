@@ -92,8 +92,9 @@ int enlarge(WordStore *store, int64_t count, void *)
 
 WordStore long_records = {nullptr, 0, enlarge, nullptr};
 
-// Decodes the matrix whose header was read last, as zorvane_load does.
-void decode(MatrixEntry *entry, int32_t selector, Matrix *m)
+// Decodes the matrix whose header was read last, as zorvane_load does:
+// the first of its name as zorvane would.
+void decode(MatrixEntry *entry, int32_t selector, int first_of_its_name, Matrix *m)
 {
     char problem[PROBLEM_LENGTH];
     std::string name = trimmed(entry->header.name) + ": ";
@@ -108,7 +109,9 @@ void decode(MatrixEntry *entry, int32_t selector, Matrix *m)
     output.grow_pointers = grow_pointers;
     output.context = m;
     output.long_records = &long_records;
-    output.matrix_ends_here = header_follows;
+    HeaderWatch watch = {first_of_its_name ? 0 : 1, -1};
+    output.matrix_ends_here = watch_for_headers;
+    output.watch = &watch;
     grow(&output, plan.initial_slots, m);
     grow_pointers(&output, plan.pointer_slots, m);
     int32_t decode_status = DECODE_DONE;
@@ -118,7 +121,7 @@ void decode(MatrixEntry *entry, int32_t selector, Matrix *m)
         snprintf(problem, sizeof problem, "Too many non-zeros in matrix.");
     if (decode_status != DECODE_DONE)
         fail(status_identifier(decode_status), name + problem);
-    finish_structural_matrix(&channel, entry, end_record_read, &long_records);
+    finish_watched_matrix(&channel, entry, &watch, end_record_read, &long_records);
 }
 
 // A matrix name as a file name: what cannot stand in one becomes '_'.
@@ -235,9 +238,11 @@ void convert(const char *path, const std::string &dir, const std::vector<std::st
     make_folder(dir);
     open_matrix_input(path);
     std::vector<int> found(names.size(), 0);
+    std::set<std::string> seen;
     MatrixEntry entry;
     for (size_t index = 0; SCANHEADER(&channel, &entry) == RECORD_DONE; ++index) {
         std::string name = trimmed(entry.header.name);
+        bool first = seen.insert(std::string(entry.header.name, NAME_LENGTH)).second;
         for (size_t k = 0; k < names.size(); ++k)
             found[k] |= names[k] == name;
         if (index >= files.size() || files[index].empty()) {
@@ -245,7 +250,7 @@ void convert(const char *path, const std::string &dir, const std::vector<std::st
             continue;
         }
         Matrix m;
-        decode(&entry, selector, &m);
+        decode(&entry, selector, first, &m);
         write_market_file(dir, files[index] + ".mtx", &entry, &m);
     }
     close_channel(&channel);

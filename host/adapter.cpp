@@ -136,7 +136,7 @@ HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_ap
 }
 #endif
 
-const char *decode_to_host(const HeaderRecord *header, int32_t selector, int stop_at_headers, mxArray **matrix,
+const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderWatch *watch, mxArray **matrix,
                            int *end_record_read, char problem[PROBLEM_LENGTH])
 {
     MatrixPlan plan;
@@ -157,7 +157,8 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, int sto
     output.grow_pointers = grow_pointers;
     output.context = *matrix;
     output.long_records = &long_records;
-    output.matrix_ends_here = stop_at_headers ? header_follows : nullptr;
+    output.matrix_ends_here = watch != nullptr ? watch_for_headers : nullptr;
+    output.watch = watch;
     int32_t decode_status = DECODE_DONE;
     DECODECOLUMNS(&channel, &output, &plan, &decode_status, problem, end_record_read);
     if (decode_status == DECODE_CAPACITY)

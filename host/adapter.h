@@ -7,6 +7,7 @@
 
 #include "decode.h"
 #include "host.h"
+#include "scan.h"
 
 // The file-name argument's field: 80 characters, as zorvane takes it.
 constexpr int FILE_NAME_LENGTH = 80;
@@ -41,9 +42,9 @@ void file_path_argument(const mxArray *input, const char *function, char path[FI
 // Decodes the matrix whose header was read last into a new host sparse
 // matrix, trimmed to its entries, once the process is known to have the
 // memory for it. The file stays open behind the last record read. Returns
-// null, or the error's identifier with problem set. With stop_at_headers,
-// a matrix also ends before a record of a header's shape.
-const char *decode_to_host(const HeaderRecord *header, int32_t selector, int stop_at_headers, mxArray **matrix,
+// null, or the error's identifier with problem set. A watch (or null) is
+// asked before each record (scan.h).
+const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderWatch *watch, mxArray **matrix,
                            int *end_record_read, char problem[PROBLEM_LENGTH]);
 
 #endif

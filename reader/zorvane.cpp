@@ -89,7 +89,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         raise_closed(nullptr, NOT_FOUND);
     char problem[PROBLEM_LENGTH];
     int end_record_read = 0;
-    const char *identifier = decode_to_host(&header, selector, 0, &plhs[0], &end_record_read, problem);
+    const char *identifier = decode_to_host(&header, selector, nullptr, &plhs[0], &end_record_read, problem);
     if (identifier != nullptr)
         raise_closed(identifier, problem);
     close_channel(plugin_channel());

@@ -24,6 +24,8 @@ int *found;
 int64_t wanted_count;
 Loaded *loaded;
 int64_t loaded_count, loaded_room;
+char (*seen)[NAME_LENGTH]; // names of the matrices passed over
+int64_t seen_count, seen_room;
 
 void *host_array(void *p, int64_t count, size_t size)
 {
@@ -76,6 +78,18 @@ int is_wanted(const char name[NAME_LENGTH])
     return asked;
 }
 
+// Whether no matrix of this name came before (the one zorvane finds).
+int first_of_its_name(const char name[NAME_LENGTH])
+{
+    for (int64_t k = 0; k < loaded_count; ++k)
+        if (memcmp(loaded[k].header.name, name, NAME_LENGTH) == 0)
+            return 0;
+    for (int64_t k = 0; k < seen_count; ++k)
+        if (memcmp(seen[k], name, NAME_LENGTH) == 0)
+            return 0;
+    return 1;
+}
+
 // Decodes the matrix just located; a failure names the matrix.
 void load_matrix(MatrixEntry *entry, int32_t selector)
 {
@@ -84,7 +98,8 @@ void load_matrix(MatrixEntry *entry, int32_t selector)
     trimmed_name(h->name, name);
     mxArray *matrix = nullptr;
     int end_record_read = 0;
-    const char *identifier = decode_to_host(h, selector, 1, &matrix, &end_record_read, problem);
+    HeaderWatch watch = {first_of_its_name(h->name) ? 0 : 1, -1};
+    const char *identifier = decode_to_host(h, selector, &watch, &matrix, &end_record_read, problem);
     if (identifier != nullptr) {
         snprintf(message, sizeof message, "%s: %s", name, problem);
         raise_closed(identifier, message);
@@ -96,7 +111,20 @@ void load_matrix(MatrixEntry *entry, int32_t selector)
         resume_after_host();
     }
     loaded[loaded_count++] = Loaded{*h, matrix};
-    finish_structural_matrix(plugin_channel(), entry, end_record_read, long_record_store());
+    finish_watched_matrix(plugin_channel(), entry, &watch, end_record_read, long_record_store());
+}
+
+// A matrix not asked for: its name noted, its records passed over.
+void pass_over(MatrixEntry *entry)
+{
+    if (seen_count == seen_room) {
+        seen_room = 2 * seen_room + 8;
+        suspend_for_host();
+        seen = static_cast<char(*)[NAME_LENGTH]>(host_array(seen, seen_room, NAME_LENGTH));
+        resume_after_host();
+    }
+    memcpy(seen[seen_count++], entry->header.name, NAME_LENGTH);
+    finish_structural_matrix(plugin_channel(), entry, 0, long_record_store());
 }
 
 void check_all_found()
@@ -132,7 +160,8 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     wanted = nullptr;
     found = nullptr;
     loaded = nullptr;
-    wanted_count = loaded_count = loaded_room = 0;
+    seen = nullptr;
+    wanted_count = loaded_count = loaded_room = seen_count = seen_room = 0;
     if (nrhs < 1 || nrhs > 3)
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nInput", "One to three inputs required.");
     if (nlhs > 1)
@@ -160,7 +189,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         if (is_wanted(entry.header.name))
             load_matrix(&entry, selector);
         else
-            finish_structural_matrix(ch, &entry, 0, long_record_store());
+            pass_over(&entry);
     }
     close_channel(ch);
     check_all_found();
