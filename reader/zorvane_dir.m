@@ -9,11 +9,12 @@
 %     precision   "single" or "double"
 %     complex     true for value types 3 and 4
 %     encoding    "dense", "packed", "large", "value-count", or "mixed"
-%     byte_order  "little" or "big"
-%     format      "binary"
+%     byte_order  "little" or "big"; "none" for text files
+%     format      "binary" or "text"
 %   Matrices are found by the file's structure (header, column records,
 %   end record), so data that looks like a name is never listed. An empty
-%   file gives a 0-by-1 struct array.
+%   file gives a 0-by-1 struct array; a file whose first record is neither
+%   binary nor a text header is the error MATLAB:zorvane_dir:NotMatrixFile.
 %
 %   Example:
 %     info = zorvane_dir ('model.op4');

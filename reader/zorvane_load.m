@@ -10,15 +10,17 @@
 %   a character row or a cell array of them; a name not in the file is
 %   the error MATLAB:zorvane_load:NotFound.
 %   M = zorvane_load (FILE, NAMES, SELECTOR) applies SELECTOR (default 0)
-%   as zorvane does.
-%   The file is read once. A damaged matrix gives zorvane's error for it,
-%   with the matrix's name in front of the message.
+%   as zorvane does; NAMES given as {} or [] loads every matrix.
+%   The file is read once. The first matrix of each name is decoded as
+%   zorvane decodes it; a damaged matrix gives zorvane's error for it,
+%   with the matrix's name in front of the message. A file that is no
+%   matrix file is the error MATLAB:zorvane_load:NotMatrixFile.
 %
 %   Example:
 %     M = zorvane_load ('model.op4', {'KAA', 'MAA'});
 %     K = M(strcmp ({M.name}, 'KAA')).matrix;
 %
-%   See also zorvane_dir, zorvane.
+%   See also zorvane_dir, zorvane, zorvane_save.
 
 %!test
 %! f = [tempname() ".op4"];

@@ -34,12 +34,16 @@ void print_sparse(const mxArray *a)
     size_t n = mxGetN(a);
     const mwIndex *jc = mxGetJc(a);
     const mwIndex *ir = mxGetIr(a);
-    const double *pr = mxGetPr(a);
-    printf("%%%%MatrixMarket matrix coordinate real general\n");
+    const double *pr = mxGetPr(a), *pi = mxGetPi(a);
+    printf("%%%%MatrixMarket matrix coordinate %s general\n", pi != nullptr ? "complex" : "real");
     printf("%zu %zu %" PRId64 "\n", mxGetM(a), n, jc[n]);
     for (size_t c = 0; c < n; ++c)
-        for (mwIndex e = jc[c]; e < jc[c + 1]; ++e)
-            printf("%" PRId64 " %zu %.17g\n", ir[e] + 1, c + 1, pr[e]);
+        for (mwIndex e = jc[c]; e < jc[c + 1]; ++e) {
+            printf("%" PRId64 " %zu %.17g", ir[e] + 1, c + 1, pr[e]);
+            if (pi != nullptr)
+                printf(" %.17g", pi[e]);
+            printf("\n");
+        }
 }
 
 void print_full(const mxArray *a)

@@ -12,6 +12,7 @@ function test_command ()
   market_kinds (dir);
   output_names (dir);
   check_arguments (dir);
+  bounded (dir);
   printf ("test_command: all checks passed\n");
 endfunction
 
@@ -119,6 +120,20 @@ function check_arguments (dir)
   empty = fullfile (dir, "empty.op4");
   fclose (fopen (empty, "w"));
   assert (size (zorvane_dir (empty)), [0 1]);
+endfunction
+
+## A header claiming 2000000000 columns under a memory cap: the plug-ins'
+## OutOfMemory at once. The runner prints a complex result whole.
+function bounded (dir)
+  f = fullfile (dir, "huge.op4");
+  op4_write (f, [op4_header(2000000000, 3, 1, 2, "KAA"), op4_column(2000000001, 1, [])]);
+  [status, text] = system (sprintf ("prlimit --as=600000000 ./zorvane-mm '%s' -o '%s' 2>&1", f, fullfile (dir, "h")));
+  assert (status, 1);
+  assert (! isempty (strfind (text, "MATLAB:zorvane:OutOfMemory: KAA: Out of memory: the matrix needs")), text);
+  zorvane_save (f, "C", sparse ([0 1.5 - 2i; 3i 0]));
+  [status, text] = system (sprintf ("./mexrun ./standin/zorvane.mex '%s' C 0", f));
+  assert (status, 0);
+  assert (text, sprintf ("%%%%MatrixMarket matrix coordinate complex general\n2 2 2\n2 1 0 3\n1 2 1.5 -2\n"));
 endfunction
 
 function [status, text] = run (args)

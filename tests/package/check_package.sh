@@ -3,6 +3,8 @@
 # with pkg into a temporary prefix by a fresh Octave (no CMake involved),
 # loaded, its built-in tests run by pkg test, then uninstalled; once built
 # by make, once by the configure script alone (a machine without make).
+# Both package lists are the test's own, so that a zorvane installed on
+# the machine (globally by root, or for the user) is never touched.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 WORK="$(mktemp -d)"
@@ -13,6 +15,7 @@ for without_make in "" 1; do
 ZORVANE_BUILD_WITHOUT_MAKE="$without_make" octave-cli --no-gui --norc --no-history --quiet --eval "
   pkg prefix '$WORK/prefix' '$WORK/arch';
   pkg local_list '$WORK/octave_packages';
+  pkg global_list '$WORK/global_packages';
   pkg install -local '$tarball';
   pkg load zorvane;
   for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load', 'zorvane_save'}
