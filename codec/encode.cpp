@@ -203,6 +203,83 @@ int column_words(Encoder *e, int64_t column, const ColumnShape *shape, uint32_t 
     return ENCODE_DONE;
 }
 
+// A sparse column in a string encoding, in one pass over its entries:
+// the words and their count. One precision and kind of value per
+// instance, so that the loop holds no test of either.
+template <bool SINGLE, bool COMPLEX> int64_t sparse_string_words(Encoder *e, int64_t column, uint32_t *words, int *status)
+{
+    const MatrixSource *s = e->source;
+    const int64_t *ir = s->row_indices;
+    const double *re = s->real, *im = s->imag;
+    const int large = e->plan->encoding == ENCODING_LARGE, value_count = e->plan->encoding == ENCODING_VALUE_COUNT;
+    const int64_t limit = large ? INT64_MAX : e->plan->string_values;
+    constexpr int64_t w = (SINGLE ? 1 : 2) * (COMPLEX ? 2 : 1);
+    int64_t at = 0, start = -1, count = 0, first = 0, previous = -2;
+    auto close_string = [&]() {
+        if (start < 0)
+            return;
+        if (large) {
+            words[start] = static_cast<uint32_t>(count * w + 1);
+            words[start + 1] = static_cast<uint32_t>(first + 1);
+        } else {
+            int64_t length = value_count ? count : count * w + 1;
+            words[start] = static_cast<uint32_t>(length * PACKED_ROW_FACTOR + first + 1);
+        }
+    };
+    for (int64_t k = s->column_pointers[column]; k < s->column_pointers[column + 1]; ++k) {
+        int64_t row = ir[k];
+        if (row != previous + 1 || count == limit) {
+            close_string();
+            start = at;
+            first = row;
+            count = 0;
+            at += large ? 2 : 1;
+        }
+        double real = re[k], imaginary = COMPLEX ? im[k] : 0.0;
+        if (SINGLE && out_of_range(e, real, imaginary, row, column)) {
+            *status = ENCODE_RANGE;
+            return 0;
+        }
+        if (SINGLE) {
+            auto a = static_cast<float>(real);
+            memcpy(&words[at], &a, 4);
+            if (COMPLEX) {
+                auto b = static_cast<float>(imaginary);
+                memcpy(&words[at + 1], &b, 4);
+            }
+        } else {
+            put_number(&e->writer, real, &words[at]);
+            if (COMPLEX)
+                put_number(&e->writer, imaginary, &words[at + 2]);
+        }
+        at += w;
+        ++count;
+        previous = row;
+    }
+    close_string();
+    return at;
+}
+
+int64_t sparse_words(Encoder *e, int64_t column, uint32_t *words, int *status)
+{
+    int single = e->writer.single, complex_values = e->writer.complex_values;
+    if (single)
+        return complex_values ? sparse_string_words<true, true>(e, column, words, status)
+                              : sparse_string_words<true, false>(e, column, words, status);
+    return complex_values ? sparse_string_words<false, true>(e, column, words, status)
+                          : sparse_string_words<false, false>(e, column, words, status);
+}
+
+// The shape of a sparse column where the encoding needs only its first
+// and last rows (dense records).
+ColumnShape sparse_dense_shape(const MatrixSource *s, int64_t column)
+{
+    int64_t begin = s->column_pointers[column], end = s->column_pointers[column + 1];
+    if (begin == end)
+        return ColumnShape{0, -1, -1, 0, 0};
+    return ColumnShape{end - begin, s->row_indices[begin], s->row_indices[end - 1], 1, 1};
+}
+
 // Room for count words: the word buffer, or the store beyond it.
 uint32_t *room_for(Encoder *e, WordStore *store, int64_t count)
 {
@@ -310,14 +387,22 @@ int plan_encoding(int text, const MatrixSource *s, const char name[NAME_LENGTH],
 int64_t longest_record_bound(const MatrixSource *s, const EncodePlan *plan)
 {
     int64_t w = words_per_value(plan->header.value_type);
+    int64_t longest = 0;
+    if (s->column_pointers != nullptr && plan->encoding != ENCODING_DENSE) {
+        // What the one-pass encoding of sparse strings asks room for.
+        for (int64_t c = 0; c < s->columns; ++c) {
+            int64_t words = (s->column_pointers[c + 1] - s->column_pointers[c]) * (w + 2);
+            longest = words > longest ? words : longest;
+        }
+        return longest;
+    }
     // A string header for every value at the most; counted exactly only
     // when that bound leaves the word buffer.
     int64_t bound = s->rows * (w + 2);
     if (bound <= WORD_BUFFER_WORDS)
         return bound;
-    int64_t longest = 0;
     for (int64_t c = 0; c < s->columns; ++c) {
-        ColumnShape shape = column_shape(s, c, plan->string_values);
+        ColumnShape shape = s->column_pointers != nullptr ? sparse_dense_shape(s, c) : column_shape(s, c, plan->string_values);
         if (shape.entries > 0 && record_words(plan, &shape) > longest)
             longest = record_words(plan, &shape);
     }
@@ -332,25 +417,46 @@ int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *pla
     trimmed_name(plan->header.name, e.label);
     if (write_header(ch, &plan->header, plan->digits, plan->wide) != 0)
         return write_failed(&e);
+    int sparse = s->column_pointers != nullptr, dense = plan->encoding == ENCODING_DENSE;
     for (int64_t c = 0; c < s->columns; ++c) {
-        ColumnShape shape = column_shape(s, c, plan->string_values);
-        if (shape.entries == 0)
-            continue;
-        int64_t count = record_words(plan, &shape);
+        int64_t count = 0;
+        ColumnShape shape = {0, 0, 0, 0, 0};
+        uint32_t *words = nullptr;
+        int status = ENCODE_DONE;
+        if (sparse && !dense) {
+            // One pass: room for a string header beside every value at the most.
+            int64_t entries = s->column_pointers[c + 1] - s->column_pointers[c];
+            if (entries == 0)
+                continue;
+            words = room_for(&e, store, entries * (e.w + 2));
+            if (words != nullptr)
+                count = sparse_words(&e, c, words, &status);
+        } else {
+            shape = sparse ? sparse_dense_shape(s, c) : column_shape(s, c, plan->string_values);
+            if (shape.entries == 0)
+                continue;
+            count = record_words(plan, &shape);
+            if (count > MAX_RECORD_WORDS) {
+                snprintf(problem, PROBLEM_LENGTH, "%s: column %lld needs a record of %lld words, more than a record holds.",
+                         e.label, static_cast<long long>(c + 1), static_cast<long long>(count));
+                return ENCODE_ENCODING;
+            }
+            words = room_for(&e, store, count);
+            if (words != nullptr)
+                status = column_words(&e, c, &shape, words);
+        }
+        if (words == nullptr) {
+            snprintf(problem, PROBLEM_LENGTH, "%s: no memory for the words of column %lld.", e.label,
+                     static_cast<long long>(c + 1));
+            return ENCODE_NO_MEMORY;
+        }
+        if (status != ENCODE_DONE)
+            return status;
         if (count > MAX_RECORD_WORDS) {
             snprintf(problem, PROBLEM_LENGTH, "%s: column %lld needs a record of %lld words, more than a record holds.",
                      e.label, static_cast<long long>(c + 1), static_cast<long long>(count));
             return ENCODE_ENCODING;
         }
-        uint32_t *words = room_for(&e, store, count);
-        if (words == nullptr) {
-            snprintf(problem, PROBLEM_LENGTH, "%s: no memory for the %lld words of column %lld.", e.label,
-                     static_cast<long long>(count), static_cast<long long>(c + 1));
-            return ENCODE_NO_MEMORY;
-        }
-        int status = column_words(&e, c, &shape, words);
-        if (status != ENCODE_DONE)
-            return status;
         int32_t first_row = plan->encoding == ENCODING_DENSE ? static_cast<int32_t>(shape.first_row + 1) : 0;
         ColumnHead head = {static_cast<int32_t>(c + 1), first_row, static_cast<int32_t>(count)};
         if (write_column(ch, &head, words, count) != 0)

@@ -144,31 +144,30 @@ int format_fortran_e(double value, int digits, int width, char *out)
     // to_chars gives the correctly rounded d.ddde[+-]xx; Fortran's exponent
     // takes two digits after its letter, three without it.
     char text[64];
-    auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific, digits);
-    char *e = static_cast<char *>(memchr(text, 'e', static_cast<size_t>(result.ptr - text)));
-    if (result.ec != std::errc() || e == nullptr)
+    auto result = std::to_chars(text, text + sizeof text - 2, value, std::chars_format::scientific, digits);
+    if (result.ec != std::errc())
         return put_word("*", width, out);
-    int mantissa = static_cast<int>(e - text);
-    char sign = e[1];
-    int exponent = 0;
-    for (const char *p = e + 2; p < result.ptr; ++p)
-        exponent = exponent * 10 + (*p - '0');
-    char field[96];
-    memcpy(field, text, static_cast<size_t>(mantissa));
-    int n = mantissa;
-    if (digits == 0)
-        field[n++] = '.';
-    if (exponent <= 99) {
-        field[n++] = 'E';
-        field[n++] = sign;
-        field[n++] = static_cast<char>('0' + exponent / 10);
-        field[n++] = static_cast<char>('0' + exponent % 10);
-    } else {
-        field[n++] = sign;
-        field[n++] = static_cast<char>('0' + exponent / 100);
-        field[n++] = static_cast<char>('0' + exponent / 10 % 10);
-        field[n++] = static_cast<char>('0' + exponent % 10);
+    char *end = result.ptr, *e = end - 4; // "e+dd"
+    if (*e != 'e')
+        --e; // "e+ddd"
+    if (digits == 0) {
+        // "de+dd": the point goes before the exponent.
+        memmove(e + 1, e, static_cast<size_t>(end - e));
+        *e++ = '.';
+        ++end;
     }
-    field[n] = '\0';
-    return put_word(field, width, out);
+    if (end - e == 4) {
+        *e = 'E';
+    } else {
+        memmove(e, e + 1, 4); // "+ddd" without the letter
+        --end;
+    }
+    auto length = static_cast<int>(end - text);
+    if (length > width) {
+        memset(out, '*', static_cast<size_t>(width));
+        return width;
+    }
+    memset(out, ' ', static_cast<size_t>(width - length));
+    memcpy(out + width - length, text, static_cast<size_t>(length));
+    return width;
 }

@@ -95,6 +95,10 @@ void reset(MatrixChannel *ch)
     ch->path[0] = ch->temporary[0] = ch->problem[0] = '\0';
 }
 
+// Writeback is started every so many bytes, so that the sync at commit
+// has little left to wait for.
+constexpr int64_t WRITEBACK_BYTES = int64_t(1) << 23;
+
 int flush(MatrixChannel *ch)
 {
     if (ch->buffer_length == 0)
@@ -106,6 +110,10 @@ int flush(MatrixChannel *ch)
         ch->stuck = 1;
         return 1;
     }
+#if defined(__linux__)
+    if (ch->position / WRITEBACK_BYTES != (ch->position - IO_BUFFER_BYTES) / WRITEBACK_BYTES)
+        (void)sync_file_range(ch->fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
     return 0;
 }
 
@@ -344,7 +352,7 @@ int channel_put(MatrixChannel *ch, const void *bytes, int64_t count)
 
 int commit_channel(MatrixChannel *ch)
 {
-    if (!ch->is_open || !ch->writing || ch->stuck || flush(ch) != 0 || fsync(ch->fd) != 0) {
+    if (!ch->is_open || !ch->writing || ch->stuck || flush(ch) != 0 || fdatasync(ch->fd) != 0) {
         if (ch->write_error == 0)
             ch->write_error = errno != 0 ? errno : EIO;
         abort_channel(ch);
