@@ -87,10 +87,10 @@ int words_of(const char *begin, const char *end, int words_per_number, uint32_t 
     return 0;
 }
 
-// Copies a right-aligned word into a field of width, or stars when it does not fit.
-int put_word(const char *word, int width, char *out)
+// Copies length characters right-aligned into a field of width, or
+// stars when they do not fit, as Fortran does.
+int put_right_aligned(const char *text, int length, int width, char *out)
 {
-    int length = static_cast<int>(strlen(word));
     if (width <= 0)
         return 0;
     if (length > width) {
@@ -98,8 +98,13 @@ int put_word(const char *word, int width, char *out)
         return width;
     }
     memset(out, ' ', static_cast<size_t>(width - length));
-    memcpy(out + width - length, word, static_cast<size_t>(length));
+    memcpy(out + width - length, text, static_cast<size_t>(length));
     return width;
+}
+
+int put_word(const char *word, int width, char *out)
+{
+    return put_right_aligned(word, static_cast<int>(strlen(word)), width, out);
 }
 
 } // namespace
@@ -162,12 +167,5 @@ int format_fortran_e(double value, int digits, int width, char *out)
         memmove(e, e + 1, 4); // "+ddd" without the letter
         --end;
     }
-    auto length = static_cast<int>(end - text);
-    if (length > width) {
-        memset(out, '*', static_cast<size_t>(width));
-        return width;
-    }
-    memset(out, ' ', static_cast<size_t>(width - length));
-    memcpy(out + width - length, text, static_cast<size_t>(length));
-    return width;
+    return put_right_aligned(text, static_cast<int>(end - text), width, out);
 }

@@ -118,6 +118,11 @@ void file_path_argument(const mxArray *input, const char *function, char path[FI
         snprintf(identifier, sizeof identifier, "MATLAB:%s:readError", function);
         MEXERRMSGIDANDTXT(identifier, "Error reading string.");
     }
+    path_from_field(field, path);
+}
+
+void path_from_field(const char field[FILE_NAME_LENGTH], char path[FILE_NAME_LENGTH + 1])
+{
     int length = FILE_NAME_LENGTH;
     while (length > 0 && field[length - 1] == ' ')
         --length;

@@ -38,6 +38,8 @@ void resume_after_host();
 // caller's identifiers) as a path; raises on what is not one. A name
 // holding NUL gives "" (it would silently name another file).
 void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1]);
+// The file-name field without its trailing blanks; "" when it holds a NUL.
+void path_from_field(const char field[FILE_NAME_LENGTH], char path[FILE_NAME_LENGTH + 1]);
 
 // Decodes the matrix whose header was read last into a new host sparse
 // matrix, trimmed to its entries, once the process is known to have the

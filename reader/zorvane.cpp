@@ -46,19 +46,6 @@ void copy_names(const mxArray *prhs[])
         MEXERRMSGIDANDTXT("MATLAB:zorvane:readError", "Error reading string.");
 }
 
-// The file name without trailing blanks, as a C string; "" when it holds
-// a NUL byte, which would silently name another file.
-void file_path(char path[FILE_NAME_LENGTH + 1])
-{
-    int length = FILE_NAME_LENGTH;
-    while (length > 0 && file_name_field[length - 1] == ' ')
-        --length;
-    memcpy(path, file_name_field, static_cast<size_t>(length));
-    path[length] = '\0';
-    if (memchr(file_name_field, '\0', static_cast<size_t>(length)) != nullptr)
-        path[0] = '\0';
-}
-
 void print_name(const char name[NAME_LENGTH], void *)
 {
     char line[NAME_LENGTH + 2];
@@ -79,7 +66,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     if (first_numeric_value(prhs[2], &third_input) != 0)
         MEXERRMSGIDANDTXT("MATLAB:zorvane:NonNumeric", "Third input must be numeric.");
     char path[FILE_NAME_LENGTH + 1];
-    file_path(path);
+    path_from_field(file_name_field, path);
     int32_t selector = 0, locate_status = 0;
     LOCATEMATRIX(plugin_channel(), path, wanted_name_field, third_input, &selector, &header, print_name, nullptr,
                  &locate_status);
