@@ -16,5 +16,17 @@ function memory_bound ()
   A = zorvane (f, "KAA", 0);
   assert (size (A), [3 100000000]);
   assert (nnz (A), 0);
+  ## A 60-byte file whose header claims 1000000000 columns and whose first
+  ## record is damaged: its damage, with memory in proportion to the file.
+  op4_write (f, [op4_header(1000000000, 9, 1, 2, "KAA"), op4_column(1, 10, op4_words(1, "double"))]);
+  for call = {@() zorvane(f, "KAA", 0), @() zorvane_load(f)}
+    try
+      A = call{1} ();
+      error ("a damaged matrix was returned");
+    catch err
+      assert (err.identifier, "MATLAB:zorvane:BadFile", err.message);
+      assert (! isempty (strfind (err.message, "row 10 of column 1 lies outside the matrix")), err.message);
+    end_try_catch
+  endfor
   printf ("memory_bound: all checks passed\n");
 endfunction

@@ -130,6 +130,10 @@ function bounded (dir)
   [status, text] = system (sprintf ("prlimit --as=600000000 ./zorvane-mm '%s' -o '%s' 2>&1", f, fullfile (dir, "h")));
   assert (status, 1);
   assert (! isempty (strfind (text, "MATLAB:zorvane:OutOfMemory: KAA: Out of memory: the matrix needs")), text);
+  op4_write (f, [op4_header(1000000000, 9, 1, 2, "KAA"), op4_column(1, 10, op4_words(1, "double"))]);
+  [status, text] = system (sprintf ("prlimit --as=600000000 ./zorvane-mm '%s' -o '%s' 2>&1", f, fullfile (dir, "h")));
+  assert (status, 1);
+  assert (! isempty (strfind (text, "BadFile: KAA: Damaged file: row 10 of column 1")), text);
   zorvane_save (f, "C", sparse ([0 1.5 - 2i; 3i 0]));
   [status, text] = system (sprintf ("./mexrun ./standin/zorvane.mex '%s' C 0", f));
   assert (status, 0);
