@@ -262,7 +262,8 @@ void convert(const char *path, const std::string &dir, const std::vector<std::st
 // --- Matrix Market to a matrix file ------------------------------------------
 
 struct WriteOptions {
-    int text = 0, big_endian = 0, single = 0, append = 0, digits = 0, given_form = 0;
+    int text = 0, big_endian = 0, single = 0, append = 0, digits = 0;
+    int given_form = 0, given_format = 0, given_order = 0;
     int32_t form = 0;
     Encoding encoding = ENCODING_AUTO;
 };
@@ -290,7 +291,7 @@ void name_field(const std::string &name, const std::string &file, char field[NAM
 }
 
 // The file's format and byte order, when appending to one that exists.
-void adopt_existing(const char *out, WriteOptions *o, bool given_format, bool given_order)
+void adopt_existing(const char *out, WriteOptions *o)
 {
     if (!o->append || open_matrix_file(&channel, out) != 0) {
         o->append = 0;
@@ -299,12 +300,78 @@ void adopt_existing(const char *out, WriteOptions *o, bool given_format, bool gi
     if (channel.size > 0) {
         if (is_foreign_file(&channel))
             fail("MATLAB:zorvane_save:Mismatch", std::string(out) + " is not a matrix file; nothing appended.");
-        if ((given_format && o->text != channel.text) || (given_order && o->big_endian != channel.big_endian))
+        if ((o->given_format && o->text != channel.text) || (o->given_order && o->big_endian != channel.big_endian))
             fail("MATLAB:zorvane_save:Mismatch", std::string(out) + " is a file of another format or byte order.");
         o->text = channel.text;
         o->big_endian = channel.big_endian;
     }
     close_channel(&channel);
+}
+
+// One input: NAME=FILE, or FILE named by its base name without ".mtx".
+struct MarketInput {
+    std::string name, file;
+};
+
+MarketInput market_input(const std::string &argument)
+{
+    size_t equals = argument.find('=');
+    std::string file = equals == std::string::npos ? argument : argument.substr(equals + 1);
+    std::string base = file.substr(file.find_last_of('/') + 1);
+    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".mtx") == 0)
+        base.resize(base.size() - 4);
+    return MarketInput{equals == std::string::npos ? base : argument.substr(0, equals), file};
+}
+
+Encoding encoding_argument(const std::string &word)
+{
+    const char *const names[] = {"auto", "dense", "packed", "large", "value-count"};
+    for (int k = 0; k < 5; ++k)
+        if (word == names[k])
+            return static_cast<Encoding>(k);
+    usage_error("unknown encoding " + word);
+}
+
+// The options and inputs after --write OUT.
+std::vector<MarketInput> write_arguments(int argc, char **argv, WriteOptions *o)
+{
+    std::vector<MarketInput> inputs;
+    for (int i = 3; i < argc; ++i) {
+        std::string a = argv[i];
+        bool has_value = i + 1 < argc;
+        if (a == "--text")
+            o->text = 1, o->given_format = 1;
+        else if (a == "--big-endian")
+            o->big_endian = 1, o->given_order = 1;
+        else if (a == "--single")
+            o->single = 1;
+        else if (a == "--append")
+            o->append = 1;
+        else if (a == "--form" && has_value)
+            o->form = static_cast<int32_t>(number_argument(argv[++i], "--form", INT32_MIN, INT32_MAX)), o->given_form = 1;
+        else if (a == "--digits" && has_value)
+            o->digits = static_cast<int>(number_argument(argv[++i], "--digits", 1, 20));
+        else if (a == "--encoding" && has_value)
+            o->encoding = encoding_argument(argv[++i]);
+        else if (a.size() > 1 && a[0] == '-')
+            usage_error("unknown option " + a);
+        else
+            inputs.push_back(market_input(a));
+    }
+    if (inputs.empty())
+        usage_error("--write needs at least one Matrix Market file");
+    if (o->text && (o->given_order || o->encoding == ENCODING_VALUE_COUNT))
+        usage_error("--big-endian and --encoding value-count are for binary files only");
+    if (!o->text && o->digits > 0)
+        usage_error("--digits is for text files only");
+    return inputs;
+}
+
+MatrixSource source_of(const MarketMatrix &m)
+{
+    return MatrixSource{m.rows,         m.columns, m.full ? nullptr : m.pointers.data(),
+                        m.full ? nullptr : m.row_indices.data(), m.real.data(),
+                        m.complex_values ? m.imag.data() : nullptr};
 }
 
 int write_matrix_file(int argc, char **argv)
@@ -313,64 +380,19 @@ int write_matrix_file(int argc, char **argv)
         usage_error("--write needs an output file");
     const char *out = argv[2];
     WriteOptions o;
-    bool given_format = false, given_order = false, given_digits = false;
-    std::vector<std::pair<std::string, std::string>> inputs; // name, file
-    for (int i = 3; i < argc; ++i) {
-        std::string a = argv[i];
-        bool has_value = i + 1 < argc;
-        if (a == "--text")
-            o.text = 1, given_format = true;
-        else if (a == "--big-endian")
-            o.big_endian = 1, given_order = true;
-        else if (a == "--single")
-            o.single = 1;
-        else if (a == "--append")
-            o.append = 1;
-        else if (a == "--form" && has_value)
-            o.form = static_cast<int32_t>(number_argument(argv[++i], "--form", INT32_MIN, INT32_MAX)), o.given_form = 1;
-        else if (a == "--digits" && has_value)
-            o.digits = static_cast<int>(number_argument(argv[++i], "--digits", 1, 20)), given_digits = true;
-        else if (a == "--encoding" && has_value) {
-            std::string e = argv[++i];
-            const char *const names[] = {"auto", "dense", "packed", "large", "value-count"};
-            int pick = -1;
-            for (int k = 0; k < 5; ++k)
-                pick = e == names[k] ? k : pick;
-            if (pick < 0)
-                usage_error("unknown encoding " + e);
-            o.encoding = static_cast<Encoding>(pick);
-        } else if (a.size() > 1 && a[0] == '-')
-            usage_error("unknown option " + a);
-        else {
-            size_t equals = a.find('=');
-            std::string file = equals == std::string::npos ? a : a.substr(equals + 1);
-            std::string base = file.substr(file.find_last_of('/') + 1);
-            if (base.size() > 4 && base.compare(base.size() - 4, 4, ".mtx") == 0)
-                base.resize(base.size() - 4);
-            inputs.emplace_back(equals == std::string::npos ? base : a.substr(0, equals), file);
-        }
-    }
-    if (inputs.empty())
-        usage_error("--write needs at least one Matrix Market file");
-    if (o.text && (given_order || o.encoding == ENCODING_VALUE_COUNT))
-        usage_error("--big-endian and --encoding value-count are for binary files only");
-    if (!o.text && given_digits)
-        usage_error("--digits is for text files only");
-    adopt_existing(out, &o, given_format, given_order);
+    std::vector<MarketInput> inputs = write_arguments(argc, argv, &o);
+    adopt_existing(out, &o);
     // Every input read and planned before the file is touched.
     std::vector<MarketMatrix> matrices(inputs.size());
     std::vector<EncodePlan> plans(inputs.size());
     int64_t longest = 0;
     for (size_t k = 0; k < inputs.size(); ++k) {
         char name[NAME_LENGTH], problem[PROBLEM_LENGTH];
-        name_field(inputs[k].first, inputs[k].second, name);
-        std::string wrong = read_market(inputs[k].second, &matrices[k]);
+        name_field(inputs[k].name, inputs[k].file, name);
+        std::string wrong = read_market(inputs[k].file, &matrices[k]);
         if (!wrong.empty())
             fail("zorvane:mm:BadMarketFile", wrong);
-        const MarketMatrix &m = matrices[k];
-        MatrixSource source = {m.rows, m.columns, m.full ? nullptr : m.pointers.data(),
-                               m.full ? nullptr : m.row_indices.data(), m.real.data(),
-                               m.complex_values ? m.imag.data() : nullptr};
+        MatrixSource source = source_of(matrices[k]);
         int32_t form = o.given_form ? o.form : default_form(&source);
         int digits = o.digits > 0 ? o.digits : o.single ? 9 : 16;
         if (plan_encoding(o.text, &source, name, form, o.single, o.encoding, digits, &plans[k], problem) != ENCODE_DONE)
@@ -383,10 +405,7 @@ int write_matrix_file(int argc, char **argv)
     if (open_matrix_file_for_writing(&channel, out, o.text, o.big_endian, o.append) != 0)
         fail("MATLAB:zorvane_save:CannotWrite", std::string(out) + ": " + strerror(channel.write_error));
     for (size_t k = 0; k < inputs.size(); ++k) {
-        const MarketMatrix &m = matrices[k];
-        MatrixSource source = {m.rows, m.columns, m.full ? nullptr : m.pointers.data(),
-                               m.full ? nullptr : m.row_indices.data(), m.real.data(),
-                               m.complex_values ? m.imag.data() : nullptr};
+        MatrixSource source = source_of(matrices[k]);
         char problem[PROBLEM_LENGTH] = "";
         int status = ENCODEMATRIX(&channel, &source, &plans[k], &long_records, problem);
         if (status == ENCODE_RANGE)
