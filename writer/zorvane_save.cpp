@@ -365,5 +365,6 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *[], int nrhs, const mxArray *prh
     WordStore *store = long_record_store();
     reserve_words(store);
     write_items(&options, store);
+    MXFREE(items);
     end_call_memory();
 }
