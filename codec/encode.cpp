@@ -154,63 +154,46 @@ int out_of_range(const Encoder *e, double real, double imaginary, int64_t row, i
 
 double imaginary_at(const MatrixSource *s, int64_t index) { return s->imag != nullptr ? s->imag[index] : 0.0; }
 
-// Fills words with the column's record data; ENCODE_DONE or a status.
-int column_words(Encoder *e, int64_t column, const ColumnShape *shape, uint32_t *words)
+// Fills words with a dense record's values, zeros between; ENCODE_DONE or a status.
+int dense_words(Encoder *e, int64_t column, const ColumnShape *shape, uint32_t *words)
 {
     const MatrixSource *s = e->source;
     ColumnCursor cursor = column_cursor(s, column);
     int64_t row = 0, index = 0;
-    if (e->plan->encoding == ENCODING_DENSE) {
-        memset(words, 0, static_cast<size_t>(record_words(e->plan, shape)) * 4);
-        while (next_entry(&cursor, &row, &index)) {
-            double re = s->real[index], im = imaginary_at(s, index);
-            if (out_of_range(e, re, im, row, column))
-                return ENCODE_RANGE;
-            put_value(&e->writer, re, im, words + (row - shape->first_row) * e->w);
-        }
-        return ENCODE_DONE;
-    }
-    int large = e->plan->encoding == ENCODING_LARGE, value_count = e->plan->encoding == ENCODING_VALUE_COUNT;
-    int64_t at = 0, string_start = -1, string_values = 0, string_row = 0, previous = -2;
-    auto close_string = [&]() {
-        if (string_start < 0)
-            return;
-        int64_t data = string_values * e->w;
-        if (large) {
-            words[string_start] = static_cast<uint32_t>(data + 1);
-            words[string_start + 1] = static_cast<uint32_t>(string_row + 1);
-        } else {
-            int64_t length = value_count ? string_values : data + 1;
-            words[string_start] = static_cast<uint32_t>(length * PACKED_ROW_FACTOR + string_row + 1);
-        }
-    };
+    memset(words, 0, static_cast<size_t>(record_words(e->plan, shape)) * 4);
     while (next_entry(&cursor, &row, &index)) {
-        if (row != previous + 1 || (!large && string_values == e->plan->string_values)) {
-            close_string();
-            string_start = at;
-            string_row = row;
-            string_values = 0;
-            at += large ? 2 : 1;
-        }
         double re = s->real[index], im = imaginary_at(s, index);
         if (out_of_range(e, re, im, row, column))
             return ENCODE_RANGE;
-        at += put_value(&e->writer, re, im, words + at);
-        ++string_values;
-        previous = row;
+        put_value(&e->writer, re, im, words + (row - shape->first_row) * e->w);
     }
-    close_string();
     return ENCODE_DONE;
 }
 
-// A sparse column in a string encoding, in one pass over its entries:
-// the words and their count. One precision and kind of value per
-// instance, so that the loop holds no test of either.
-template <bool SINGLE, bool COMPLEX> int64_t sparse_string_words(Encoder *e, int64_t column, uint32_t *words, int *status)
+// A sparse column's stored entries, as a cursor of its own (no test of
+// the kind of matrix per entry).
+struct SparseEntries {
+    const int64_t *row_indices;
+    int64_t next;
+    int64_t end;
+};
+
+int next_entry(SparseEntries *c, int64_t *row, int64_t *index)
 {
-    const MatrixSource *s = e->source;
-    const int64_t *ir = s->row_indices;
-    const double *re = s->real, *im = s->imag;
+    if (c->next >= c->end)
+        return 0;
+    *index = c->next++;
+    *row = c->row_indices[*index];
+    return 1;
+}
+
+// A column in a string encoding, in one pass over its entries: the words
+// and their count. One precision and kind of value per instance, so that
+// the loop holds no test of either.
+template <typename Entries, bool SINGLE, bool COMPLEX>
+int64_t string_words(Encoder *e, int64_t column, Entries entries, uint32_t *words, int *status)
+{
+    const double *re = e->source->real, *im = e->source->imag;
     const int large = e->plan->encoding == ENCODING_LARGE, value_count = e->plan->encoding == ENCODING_VALUE_COUNT;
     const int64_t limit = large ? INT64_MAX : e->plan->string_values;
     constexpr int64_t w = (SINGLE ? 1 : 2) * (COMPLEX ? 2 : 1);
@@ -226,8 +209,8 @@ template <bool SINGLE, bool COMPLEX> int64_t sparse_string_words(Encoder *e, int
             words[start] = static_cast<uint32_t>(length * PACKED_ROW_FACTOR + first + 1);
         }
     };
-    for (int64_t k = s->column_pointers[column]; k < s->column_pointers[column + 1]; ++k) {
-        int64_t row = ir[k];
+    int64_t row = 0, k = 0;
+    while (next_entry(&entries, &row, &k)) {
         if (row != previous + 1 || count == limit) {
             close_string();
             start = at;
@@ -260,14 +243,23 @@ template <bool SINGLE, bool COMPLEX> int64_t sparse_string_words(Encoder *e, int
     return at;
 }
 
-int64_t sparse_words(Encoder *e, int64_t column, uint32_t *words, int *status)
+template <typename Entries> int64_t string_words_in(Encoder *e, int64_t column, Entries entries, uint32_t *words, int *status)
 {
-    int single = e->writer.single, complex_values = e->writer.complex_values;
-    if (single)
-        return complex_values ? sparse_string_words<true, true>(e, column, words, status)
-                              : sparse_string_words<true, false>(e, column, words, status);
-    return complex_values ? sparse_string_words<false, true>(e, column, words, status)
-                          : sparse_string_words<false, false>(e, column, words, status);
+    if (e->writer.single)
+        return e->writer.complex_values ? string_words<Entries, true, true>(e, column, entries, words, status)
+                                        : string_words<Entries, true, false>(e, column, entries, words, status);
+    return e->writer.complex_values ? string_words<Entries, false, true>(e, column, entries, words, status)
+                                    : string_words<Entries, false, false>(e, column, entries, words, status);
+}
+
+// The column's string words, whatever kind of matrix holds it.
+int64_t column_string_words(Encoder *e, int64_t column, uint32_t *words, int *status)
+{
+    const MatrixSource *s = e->source;
+    if (s->column_pointers == nullptr)
+        return string_words_in(e, column, column_cursor(s, column), words, status);
+    SparseEntries entries = {s->row_indices, s->column_pointers[column], s->column_pointers[column + 1]};
+    return string_words_in(e, column, entries, words, status);
 }
 
 // The shape of a sparse column where the encoding needs only its first
@@ -430,7 +422,7 @@ int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *pla
                 continue;
             words = room_for(&e, store, entries * (e.w + 2));
             if (words != nullptr)
-                count = sparse_words(&e, c, words, &status);
+                count = column_string_words(&e, c, words, &status);
         } else {
             shape = sparse ? sparse_dense_shape(s, c) : column_shape(s, c, plan->string_values);
             if (shape.entries == 0)
@@ -442,8 +434,10 @@ int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *pla
                 return ENCODE_ENCODING;
             }
             words = room_for(&e, store, count);
-            if (words != nullptr)
-                status = column_words(&e, c, &shape, words);
+            if (words != nullptr && dense)
+                status = dense_words(&e, c, &shape, words);
+            else if (words != nullptr)
+                column_string_words(&e, c, words, &status);
         }
         if (words == nullptr) {
             snprintf(problem, PROBLEM_LENGTH, "%s: no memory for the words of column %lld.", e.label,
