@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -292,9 +293,17 @@ int open_channel_for_writing(MatrixChannel *ch, const char *path, int append)
         return 1;
     }
     memcpy(ch->path, path, length + 1);
+    // A link stays a link: the file it names is the one written.
+    char resolved[PATH_MAX];
+    struct stat link_status;
+    if (lstat(path, &link_status) == 0 && S_ISLNK(link_status.st_mode) && realpath(path, resolved) != nullptr &&
+        strlen(resolved) + 16 < static_cast<size_t>(CHANNEL_PATH_LENGTH)) {
+        memcpy(ch->path, resolved, strlen(resolved) + 1);
+        path = ch->path;
+    }
     int fd;
     if (append) {
-        fd = open(path, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+        fd = open(path, O_WRONLY | O_CLOEXEC | O_NOCTTY);
         struct stat status;
         if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
             close(fd);

@@ -190,6 +190,13 @@ function errors (f, dir)
   expect_error (@() zorvane_save (f, {"A", "B"}, {1, 1e39}, "precision", "single"), "Range");
   assert (bytes_of (f), before);
   assert (numel (dir_files (dir, "out.op4.")), 0, "a temporary file was left behind");
+  ## A link stays a link; the file it names is written.
+  link = fullfile (dir, "link.op4");
+  symlink (f, link);
+  zorvane_save (link, "L", 3);
+  zorvane_save (link, "M", 4, "append", true);
+  assert (S_ISLNK (lstat (link).mode));
+  assert ({zorvane_dir(f).name}, {"L", "M"});
 endfunction
 
 ## A disk that fills: nothing left behind, an existing file unchanged, an
