@@ -18,6 +18,8 @@ inline void MXSETFIELD(mxArray *a, int64_t k, const char *field, mxArray *value)
 }
 inline mxArray *MXCREATESTRING(const char *text) { return mxCreateString(text); }
 inline int MXISSTRUCT(const mxArray *a) { return mxIsStruct(a) ? 1 : 0; }
+// Whether a structure array has the field, even when it has no elements.
+inline int MXHASFIELD(const mxArray *a, const char *field) { return mxGetFieldNumber(a, field) >= 0 ? 1 : 0; }
 // The field of element k, or null when the structure has no such field.
 inline const mxArray *MXGETFIELD(const mxArray *a, int64_t k, const char *field)
 {

@@ -117,7 +117,7 @@ int32_t struct_integer(const mxArray *s, int64_t k, const char *field, int32_t f
 void items_from_struct(const mxArray *s)
 {
     int64_t count = MXGETNUMBEROFELEMENTS(s);
-    if (MXGETFIELD(s, 0, "name") == nullptr || MXGETFIELD(s, 0, "matrix") == nullptr)
+    if (!MXHASFIELD(s, "name") || !MXHASFIELD(s, "matrix"))
         fail("BadMatrix", "The structure needs the fields name and matrix.");
     allocate_items(count);
     for (int64_t k = 0; k < count; ++k) {

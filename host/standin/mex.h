@@ -75,6 +75,7 @@ STANDIN_API bool mxIsStruct(const mxArray *a);
 STANDIN_API size_t mxGetNumberOfElements(const mxArray *a);
 STANDIN_API mxArray *mxGetCell(const mxArray *a, mwIndex k);
 STANDIN_API mxArray *mxGetField(const mxArray *a, mwIndex k, const char *field);
+STANDIN_API int mxGetFieldNumber(const mxArray *a, const char *field);
 STANDIN_API void mxSetField(mxArray *a, mwIndex k, const char *field, mxArray *value);
 STANDIN_API mxArray *mxCreateStructMatrix(mwSize m, mwSize n, int field_count, const char **fields);
 STANDIN_API mxArray *mxCreateString(const char *text);

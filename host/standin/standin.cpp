@@ -166,6 +166,11 @@ static int field_index(const mxArray *a, const char *field)
     return -1;
 }
 
+int mxGetFieldNumber(const mxArray *a, const char *field)
+{
+    return a->cls == mxSTRUCT_CLASS ? field_index(a, field) : -1;
+}
+
 mxArray *mxGetField(const mxArray *a, mwIndex k, const char *field)
 {
     if (a->cls != mxSTRUCT_CLASS || k < 0 || static_cast<size_t>(k) >= a->m * a->n)
