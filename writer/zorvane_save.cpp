@@ -54,10 +54,12 @@ void fail(const char *mnemonic, const char *format, ...)
     raise_closed(identifier, message);
 }
 
-// A text argument as a C string; 1 when it is not a character row that fits.
+// A text argument as a C string; 1 when it is not a character row that
+// fits, or holds a NUL (which would silently name something else).
 int text_of(const mxArray *a, char *buffer, int64_t size)
 {
-    return !MXISCHAR(a) || (MXGETM730(a) != 1 && MXGETNUMBEROFELEMENTS(a) != 0) || MXGETTEXT(a, buffer, size) != 0;
+    return !MXISCHAR(a) || (MXGETM730(a) != 1 && MXGETNUMBEROFELEMENTS(a) != 0) || MXGETTEXT(a, buffer, size) != 0 ||
+           static_cast<int64_t>(strlen(buffer)) != MXGETNUMBEROFELEMENTS(a);
 }
 
 // A name: 1 to 8 characters from ! to z, not the list-mode name.
@@ -70,7 +72,7 @@ void name_field(const mxArray *a, int64_t k, char field[NAME_LENGTH])
              static_cast<long long>(k + 1));
     for (const char *p = text; *p != '\0'; ++p)
         if (*p < '!' || *p > 'z')
-            fail("BadName", "Name %lld (%s) holds a character outside ! to z.", static_cast<long long>(k + 1), text);
+            fail("BadName", "Name %lld holds a character outside ! to z.", static_cast<long long>(k + 1));
     memset(field, ' ', NAME_LENGTH);
     memcpy(field, text, strlen(text));
 }

@@ -168,6 +168,7 @@ function errors (f, dir)
   expect_error (@() zorvane_save (f, "A"), "nInput");
   expect_error (@() zorvane_save (f, {"A", "B"}, {1}), "nInput");
   expect_error (@() zorvane_save (3, "A", 1), "BadFileName");
+  expect_error (@() zorvane_save ([f "\0x"], "A", 1), "BadFileName");
   expect_error (@() zorvane_save (f, "A B", 1), "BadName");
   expect_error (@() zorvane_save (f, "NINECHARS", 1), "BadName");
   expect_error (@() zorvane_save (f, "A", {1}), "BadMatrix");
