@@ -11,6 +11,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "memory.h"
+
 namespace {
 
 enum Field { FIELD_REAL, FIELD_INTEGER, FIELD_PATTERN, FIELD_COMPLEX, FIELD_UNKNOWN };
@@ -142,6 +144,14 @@ std::string read_market(const std::string &path, MarketMatrix *m)
                 (!m->full && !to_integer(w[2], &count)) || m->rows < 0 || m->columns < 0 || count < 0 ||
                 (symmetry != SYM_GENERAL && m->rows != m->columns)) {
                 problem = at_line(path, number, "expected the size line");
+                break;
+            }
+            if (m->rows > INT32_MAX || m->columns >= INT32_MAX) {
+                problem = at_line(path, number, "more rows or columns than a matrix file holds");
+                break;
+            }
+            if (m->full && m->rows * m->columns > memory_available(nullptr) / (m->complex_values ? 32 : 16)) {
+                problem = at_line(path, number, "an array larger than the memory this process can get");
                 break;
             }
             int64_t half = symmetry == SYM_GENERAL ? m->rows * m->columns

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <set>
 #include <string>
 #include <sys/stat.h>
@@ -428,9 +429,24 @@ double selector_argument(const char *text)
     return value;
 }
 
+int run(int argc, char **argv);
+
 } // namespace
 
+// The shell's own memory comes from the standard library: running out of
+// it is the plug-ins' error too, never an abort.
 int main(int argc, char **argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        fail(OUT_OF_MEMORY, "Out of memory.");
+    }
+}
+
+namespace {
+
+int run(int argc, char **argv)
 {
     if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
         fputs(USAGE, stdout);
@@ -463,3 +479,5 @@ int main(int argc, char **argv)
     free(long_records.words);
     return 0;
 }
+
+} // namespace
