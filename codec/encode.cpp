@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decode.h"
+
 namespace {
 
 // The largest record payload a length word can give.
@@ -282,6 +284,41 @@ uint32_t *room_for(Encoder *e, WordStore *store, int64_t count)
     return store->words;
 }
 
+// Value-count strings that the packed-string reading also tiles would read
+// back as packed strings, since a matrix's first string record decides
+// between the two. Splitting a string of two values or more in two changes
+// that reading (with two words a value, splitting the first string settles
+// it); a few splits are tried before the column is refused.
+constexpr int VALUE_COUNT_SPLITS = 8;
+
+int settle_value_count(Encoder *e, int64_t column, uint32_t *words, int64_t *count, int64_t room)
+{
+    int64_t m = 1; // the string to split next (1-based word of its header)
+    for (int split = 0;; ++split) {
+        RecordView view = {words, *count, e->writer.high_half_first};
+        if (strings_count_values(&view, e->plan->header.value_type, e->source->rows))
+            return ENCODE_DONE;
+        int64_t n = 0;
+        for (; m <= *count; m += 1 + n * e->w)
+            if ((n = words[m - 1] / PACKED_ROW_FACTOR) >= 2)
+                break;
+        if (m > *count || *count >= room || split == VALUE_COUNT_SPLITS)
+            break;
+        // The string's last value becomes a string of its own.
+        int64_t first = words[m - 1] % PACKED_ROW_FACTOR, header = m + 1 + (n - 1) * e->w;
+        memmove(&words[header], &words[header - 1], static_cast<size_t>(*count - header + 1) * 4);
+        words[m - 1] = static_cast<uint32_t>((n - 1) * PACKED_ROW_FACTOR + first);
+        words[header - 1] = static_cast<uint32_t>(PACKED_ROW_FACTOR + first + n - 1);
+        *count += 1;
+        m = header;
+    }
+    snprintf(e->problem, PROBLEM_LENGTH,
+             "%s: the value-count strings of column %lld would read back as packed strings (its values' words also "
+             "read as string headers); write the matrix dense or packed.",
+             e->label, static_cast<long long>(column + 1));
+    return ENCODE_ENCODING;
+}
+
 int write_failed(Encoder *e)
 {
     snprintf(e->problem, PROBLEM_LENGTH, "%s: the file could not be written.", e->label);
@@ -410,6 +447,7 @@ int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *pla
     if (write_header(ch, &plan->header, plan->digits, plan->wide) != 0)
         return write_failed(&e);
     int sparse = s->column_pointers != nullptr, dense = plan->encoding == ENCODING_DENSE;
+    int strings_settled = 0; // whether a string record has decided how the matrix's strings count
     for (int64_t c = 0; c < s->columns; ++c) {
         int64_t count = 0;
         ColumnShape shape = {0, 0, 0, 0, 0};
@@ -443,6 +481,10 @@ int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *pla
             snprintf(problem, PROBLEM_LENGTH, "%s: no memory for the words of column %lld.", e.label,
                      static_cast<long long>(c + 1));
             return ENCODE_NO_MEMORY;
+        }
+        if (status == ENCODE_DONE && plan->encoding == ENCODING_VALUE_COUNT && !strings_settled) {
+            status = settle_value_count(&e, c, words, &count, words == ch->words ? WORD_BUFFER_WORDS : count);
+            strings_settled = 1;
         }
         if (status != ENCODE_DONE)
             return status;

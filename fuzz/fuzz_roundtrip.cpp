@@ -113,8 +113,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     int digits = single ? 9 : 16;
     if (plan_encoding(text, &source, name, 1, single, encoding, digits, &plan, problem) != ENCODE_DONE)
         finding("a matrix that fits was refused");
-    if (open_matrix_file_for_writing(&channel, file_path(), text, big, 0) != 0 ||
-        ENCODEMATRIX(&channel, &source, &plan, nullptr, problem) != ENCODE_DONE || commit_channel(&channel) != 0)
+    if (open_matrix_file_for_writing(&channel, file_path(), text, big, 0) != 0)
+        finding("the file could not be opened for writing");
+    int written = ENCODEMATRIX(&channel, &source, &plan, nullptr, problem);
+    // Value-count strings too small to tell from packed ones are refused.
+    if (written == ENCODE_ENCODING && plan.encoding == ENCODING_VALUE_COUNT && strstr(problem, "read back as packed")) {
+        abort_channel(&channel);
+        return 0;
+    }
+    if (written != ENCODE_DONE || commit_channel(&channel) != 0)
         finding("the matrix could not be written");
 
     // Read back through the structural scan and decoding.
