@@ -415,6 +415,13 @@ int read_failure(Decoder *d, RecordOutcome outcome, int64_t record)
 int fill_pointers(Decoder *d, int64_t from, int64_t through, int64_t value)
 {
     SparseOutput *out = d->output;
+    if (out->columns_start != nullptr) {
+        if (out->columns_start(out, from, through, value, out->context) == 0)
+            return 0;
+        snprintf(d->problem, PROBLEM_LENGTH, "Out of memory for the matrix's columns.");
+        d->status = DECODE_NO_MEMORY;
+        return 1;
+    }
     if (through >= out->pointer_slots) {
         int64_t wanted = through + 1;
         if (wanted < d->column_count + 1 && wanted < 2 * out->pointer_slots)

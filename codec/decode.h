@@ -49,6 +49,10 @@ struct SparseOutput {
     // Asked before each record, when set: 1 ends the matrix there.
     int (*matrix_ends_here)(MatrixChannel *ch, void *watch);
     void *watch;
+    // When set, no column pointers are kept: it is told instead that the
+    // columns first .. last (0-based; last = column_count for the final
+    // pointer) start at entry start; nonzero without memory.
+    int (*columns_start)(struct SparseOutput *output, int64_t first, int64_t last, int64_t start, void *context);
 };
 
 // The third input truncated toward zero; NaN and out-of-range give INT32_MIN.

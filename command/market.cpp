@@ -259,8 +259,8 @@ TextOut text_out;
 
 } // namespace
 
-int write_market(FILE *file, int64_t rows, int64_t columns, const int64_t *pointers, const int64_t *row_indices,
-                 const double *real, const double *imag)
+int write_market(FILE *file, int64_t rows, int64_t columns, const std::vector<ColumnStart> &starts,
+                 const int64_t *row_indices, const double *real, const double *imag)
 {
     TextOut *out = &text_out;
     out->file = file;
@@ -268,11 +268,11 @@ int write_market(FILE *file, int64_t rows, int64_t columns, const int64_t *point
     fprintf(file, "%%%%MatrixMarket matrix coordinate %s general\n", imag != nullptr ? "complex" : "real");
     put_integer(out, rows, ' ');
     put_integer(out, columns, ' ');
-    put_integer(out, pointers[columns], '\n');
-    for (int64_t c = 0; c < columns; ++c)
-        for (int64_t e = pointers[c]; e < pointers[c + 1]; ++e) {
+    put_integer(out, starts.back().start, '\n');
+    for (size_t k = 0; k + 1 < starts.size(); ++k)
+        for (int64_t e = starts[k].start; e < starts[k + 1].start; ++e) {
             put_integer(out, row_indices[e] + 1, ' ');
-            put_integer(out, c + 1, ' ');
+            put_integer(out, starts[k].column + 1, ' ');
             put_double(out, real[e], imag != nullptr ? ' ' : '\n');
             if (imag != nullptr)
                 put_double(out, imag[e], '\n');

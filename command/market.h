@@ -20,9 +20,17 @@ struct MarketMatrix {
 // Reads path; "" on success, else what is wrong and on which line.
 std::string read_market(const std::string &path, MarketMatrix *m);
 
+// Where a column's entries begin: those of column (0-based) run up to the
+// next start; the last start is the entry count. Only columns with
+// entries need one, so a matrix of many empty columns costs nothing.
+struct ColumnStart {
+    int64_t column;
+    int64_t start;
+};
+
 // Writes a sparse matrix as a coordinate file (values with 17 digits, so
-// they read back bit for bit); 0 on success.
-int write_market(FILE *file, int64_t rows, int64_t columns, const int64_t *pointers, const int64_t *row_indices,
-                 const double *real, const double *imag);
+// they read back bit for bit); 0 on success. starts holds at least one.
+int write_market(FILE *file, int64_t rows, int64_t columns, const std::vector<ColumnStart> &starts,
+                 const int64_t *row_indices, const double *real, const double *imag);
 
 #endif

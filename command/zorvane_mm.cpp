@@ -50,10 +50,12 @@ std::string trimmed(const char name[NAME_LENGTH])
 
 // --- Matrix files to Matrix Market -----------------------------------------
 
-// A matrix in plain memory; grows as the host's output does.
+// A matrix in plain memory; grows as the host's output does. Columns are
+// kept by where their entries start, not by a pointer for each column.
 struct Matrix {
     std::vector<double> values, imag;
-    std::vector<int64_t> rows, pointers;
+    std::vector<int64_t> rows;
+    std::vector<ColumnStart> starts;
 };
 
 int grow(SparseOutput *output, int64_t slots, void *context)
@@ -70,12 +72,10 @@ int grow(SparseOutput *output, int64_t slots, void *context)
     return 0;
 }
 
-int grow_pointers(SparseOutput *output, int64_t slots, void *context)
+// The columns first .. last - 1 are empty; last starts at start.
+int columns_start(SparseOutput *, int64_t, int64_t last, int64_t start, void *context)
 {
-    auto *m = static_cast<Matrix *>(context);
-    m->pointers.resize(static_cast<size_t>(slots));
-    output->column_pointers = m->pointers.data();
-    output->pointer_slots = slots;
+    static_cast<Matrix *>(context)->starts.push_back(ColumnStart{last, start});
     return 0;
 }
 
@@ -107,14 +107,14 @@ void decode(MatrixEntry *entry, int32_t selector, int first_of_its_name, Matrix 
     double imag_start = 0.0;
     output.imag = plan.complex_values ? &imag_start : nullptr;
     output.grow = grow;
-    output.grow_pointers = grow_pointers;
+    output.columns_start = columns_start;
+    output.pointer_slots = 1;
     output.context = m;
     output.long_records = &long_records;
     HeaderWatch watch = {first_of_its_name ? 0 : 1, -1};
     output.matrix_ends_here = watch_for_headers;
     output.watch = &watch;
     grow(&output, plan.initial_slots, m);
-    grow_pointers(&output, plan.pointer_slots, m);
     int32_t decode_status = DECODE_DONE;
     int end_record_read = 0;
     DECODECOLUMNS(&channel, &output, &plan, &decode_status, problem, &end_record_read);
@@ -152,7 +152,7 @@ void write_market_file(const std::string &dir, const std::string &file, const Ma
     if (out == nullptr)
         fail("zorvane:mm:write", "cannot write " + path + ": " + strerror(errno));
     const HeaderRecord *h = &entry->header;
-    int failed = write_market(out, header_rows(h->row_count), h->column_count, m->pointers.data(), m->rows.data(),
+    int failed = write_market(out, header_rows(h->row_count), h->column_count, m->starts, m->rows.data(),
                               m->values.data(), value_type_is_complex(h->value_type) ? m->imag.data() : nullptr);
     failed |= fclose(out) != 0;
     if (failed || rename(temporary.c_str(), path.c_str()) != 0) {
