@@ -58,6 +58,7 @@ function round_trips (f)
   check_read (f, sparse ([1; tiny; tiny]), "value-count", "double");
   expect_error (@() zorvane_save (f, "KAA", sparse (tiny), "encoding", "value-count"), "Encoding");
   assert (isequal (zorvane (f, "KAA", 0), sparse ([1; tiny; tiny])));
+  assert (glob ([f "*"]), {f});
   ## What zorvane_load gives for a file without matrices saves as one.
   zorvane_save (f, zorvane_load (f)([]));
   assert (size (zorvane_dir (f)), [0 1]);
