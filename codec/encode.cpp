@@ -319,6 +319,39 @@ int settle_value_count(Encoder *e, int64_t column, uint32_t *words, int64_t *cou
     return ENCODE_ENCODING;
 }
 
+// Whether every value passes the reader's drop threshold: it drops values
+// of magnitude 1e-32 or less (compared in the value's precision) and NaN
+// from dense records and single-precision packed strings; double and
+// large-matrix strings keep every value.
+int values_pass_threshold(const MatrixSource *s, int single)
+{
+    auto passes = [single](double v) {
+        return single ? std::fabs(static_cast<float>(v)) > 1e-32f : std::fabs(v) > 1e-32;
+    };
+    int64_t count = s->column_pointers != nullptr ? s->column_pointers[s->columns] : s->rows * s->columns;
+    for (int64_t k = 0; k < count; ++k) {
+        double re = s->real[k], im = imaginary_at(s, k);
+        // A complex value is dropped only when both its parts would be.
+        if (is_entry(re, im) && !passes(re) && !(s->imag != nullptr && passes(im)))
+            return 0;
+    }
+    return 1;
+}
+
+// What auto writes: dense for a full matrix, packed strings for a sparse
+// one (large-matrix strings above 65535 rows), unless the reader would
+// drop some of its values there; then strings that keep every value.
+Encoding automatic_encoding(const MatrixSource *s, int single)
+{
+    Encoding first = s->column_pointers == nullptr ? ENCODING_DENSE
+                     : s->rows > LARGE_ROW_BOUND   ? ENCODING_LARGE
+                                                   : ENCODING_PACKED;
+    int drops = first == ENCODING_DENSE || (first == ENCODING_PACKED && single);
+    if (!drops || values_pass_threshold(s, single))
+        return first;
+    return single || s->rows > LARGE_ROW_BOUND ? ENCODING_LARGE : ENCODING_PACKED;
+}
+
 int write_failed(Encoder *e)
 {
     snprintf(e->problem, PROBLEM_LENGTH, "%s: the file could not be written.", e->label);
@@ -377,9 +410,11 @@ int plan_encoding(int text, const MatrixSource *s, const char name[NAME_LENGTH],
     char label[NAME_LENGTH + 1];
     trimmed_name(name, label);
     if (encoding == ENCODING_AUTO)
-        encoding = s->column_pointers == nullptr ? ENCODING_DENSE
-                   : s->rows > LARGE_ROW_BOUND   ? ENCODING_LARGE
-                                                 : ENCODING_PACKED;
+        encoding = automatic_encoding(s, single);
+    if (text && encoding == ENCODING_VALUE_COUNT) {
+        snprintf(problem, PROBLEM_LENGTH, "%s: the value-count encoding is binary only.", label);
+        return ENCODE_ENCODING;
+    }
     if ((encoding == ENCODING_PACKED || encoding == ENCODING_VALUE_COUNT) && s->rows > LARGE_ROW_BOUND) {
         snprintf(problem, PROBLEM_LENGTH, "%s: %s strings hold at most 65535 rows; the matrix has %lld.", label,
                  encoding == ENCODING_PACKED ? "packed" : "value-count", static_cast<long long>(s->rows));

@@ -8,7 +8,6 @@
 
 namespace {
 
-const char LIST_MODE_NAME[NAME_LENGTH] = {'X', 'X', 'X', 'X', 'X', 'X', 'X', 'X'};
 
 } // namespace
 

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <getopt.h>
 #include <new>
 #include <set>
 #include <string>
@@ -18,28 +20,62 @@
 #include "encode.h"
 #include "market.h"
 #include "memory.h"
+#include "save.h"
 #include "scan.h"
 
 namespace {
 
 const char USAGE[] =
-    "usage: zorvane-mm FILE                                   list the matrices\n"
+    "usage: zorvane-mm FILE ...                               list the matrices of each file\n"
     "       zorvane-mm FILE -o DIR [NAME ...] [-s SELECTOR]   write them as DIR/NAME.mtx\n"
     "       zorvane-mm --write OUT [--text] [--big-endian] [--single] [--encoding E]\n"
     "                  [--form N] [--digits D] [--append] [NAME=]FILE.mtx ...\n"
     "                                                         write Matrix Market files as a matrix file\n"
-    "  E: auto, dense, packed, large or value-count\n";
+    "       zorvane-mm --version | --help\n"
+    "  E: auto, dense, packed, large or value-count; N: 1-6, 8-11, 13, 15\n"
+    "  FILE, FILE.mtx or OUT given as - : standard input or output\n";
 
-MatrixChannel channel;
+constexpr int EXIT_FAILED = 1, EXIT_USAGE = 2;
 
-[[noreturn]] void fail(const char *identifier, const std::string &message)
+// What a run holds, so that any failure can leave nothing behind.
+struct Run {
+    MatrixChannel channel;
+    std::string standard_input;                  // standard input's copy, or ""
+    std::vector<std::string> made_folders;       // by -o, outermost first
+    std::vector<std::string> written;            // Matrix Market files written by -o
+};
+Run run_state;
+MatrixChannel &channel = run_state.channel;
+
+void clean_up(bool failed)
 {
     close_channel(&channel);
-    fprintf(stderr, "%s: %s\n", identifier, message.c_str());
-    exit(1);
+    if (!run_state.standard_input.empty())
+        unlink(run_state.standard_input.c_str());
+    if (!failed)
+        return;
+    std::error_code ignored;
+    if (run_state.made_folders.empty())
+        return; // files written into a folder that was there stay: each is complete
+    for (const std::string &file : run_state.written)
+        std::filesystem::remove(file, ignored);
+    for (auto k = run_state.made_folders.rbegin(); k != run_state.made_folders.rend(); ++k)
+        std::filesystem::remove(*k, ignored); // only when empty
 }
 
-[[noreturn]] void usage_error(const std::string &message) { fail("zorvane:mm:usage", message + "\n" + USAGE); }
+[[noreturn]] void fail_with(int code, const char *identifier, const std::string &message)
+{
+    clean_up(true);
+    fprintf(stderr, "%s: %s\n", identifier, message.c_str());
+    exit(code);
+}
+
+[[noreturn]] void fail(const char *identifier, const std::string &message) { fail_with(EXIT_FAILED, identifier, message); }
+
+[[noreturn]] void usage_error(const std::string &message)
+{
+    fail_with(EXIT_USAGE, "zorvane:mm:usage", message + "\n" + USAGE);
+}
 
 std::string trimmed(const char name[NAME_LENGTH])
 {
@@ -159,6 +195,47 @@ void write_market_file(const std::string &dir, const std::string &file, const Ma
         unlink(temporary.c_str());
         fail("zorvane:mm:write", "cannot write " + path);
     }
+    run_state.written.push_back(path);
+}
+
+// Standard input as a file of its own (the reader reads by position), kept until the run ends.
+std::string standard_input_copy()
+{
+    if (!run_state.standard_input.empty())
+        return run_state.standard_input;
+    const char *folder = getenv("TMPDIR");
+    std::string name = std::string(folder != nullptr && folder[0] != '\0' ? folder : "/tmp") + "/zorvane-mm.XXXXXX";
+    std::vector<char> path(name.begin(), name.end());
+    path.push_back('\0');
+    int fd = mkstemp(path.data());
+    if (fd < 0)
+        fail("zorvane:mm:read", "cannot copy standard input: " + std::string(strerror(errno)));
+    run_state.standard_input = path.data();
+    std::vector<char> block(1 << 16);
+    for (;;) {
+        ssize_t got = read(STDIN_FILENO, block.data(), block.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || (got > 0 && write(fd, block.data(), static_cast<size_t>(got)) != got)) {
+            close(fd);
+            fail("zorvane:mm:read", "cannot copy standard input: " + std::string(strerror(errno)));
+        }
+        if (got == 0)
+            break;
+    }
+    close(fd);
+    return run_state.standard_input;
+}
+
+// An input file's path: "-" is standard input; a folder is said to be one.
+std::string input_path(const std::string &argument)
+{
+    if (argument == "-")
+        return standard_input_copy();
+    std::error_code error;
+    if (std::filesystem::is_directory(argument, error))
+        fail("zorvane:mm:read", argument + " is a folder");
+    return argument;
 }
 
 void open_matrix_input(const char *path)
@@ -169,9 +246,11 @@ void open_matrix_input(const char *path)
         fail("zorvane:mm:NotMatrixFile", NOT_MATRIX_FILE);
 }
 
-void list(const char *path)
+void list(const char *path, const char *heading)
 {
     open_matrix_input(path);
+    if (heading != nullptr)
+        printf("%s:\n", heading);
     printf("%-8s %10s %10s %5s %5s %-9s %-7s %-11s %-6s %s\n", "name", "rows", "columns", "form", "type",
            "precision", "complex", "encoding", "order", "format");
     MatrixEntry entry;
@@ -218,18 +297,20 @@ std::vector<std::string> output_names(const char *path, const std::vector<std::s
     return chosen;
 }
 
+// Makes the folder and those above it that are missing, noting each made.
 void make_folder(const std::string &dir)
 {
-    std::string partial;
-    for (size_t k = 0; k <= dir.size(); ++k) {
-        if (k == dir.size() || (dir[k] == '/' && k > 0)) {
-            partial = dir.substr(0, k);
-            if (mkdir(partial.c_str(), 0777) != 0 && errno != EEXIST)
-                fail("zorvane:mm:write", "cannot make " + partial + ": " + strerror(errno));
-        }
+    std::filesystem::path made;
+    std::error_code error;
+    for (const auto &part : std::filesystem::path(dir)) {
+        made /= part;
+        if (std::filesystem::exists(made, error))
+            continue;
+        if (!std::filesystem::create_directory(made, error))
+            fail("zorvane:mm:write", "cannot make " + made.string() + ": " + error.message());
+        run_state.made_folders.push_back(made.string());
     }
-    struct stat status;
-    if (stat(dir.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+    if (!std::filesystem::is_directory(dir, error))
         fail("zorvane:mm:write", dir + " is not a folder");
 }
 
@@ -262,13 +343,6 @@ void convert(const char *path, const std::string &dir, const std::vector<std::st
 
 // --- Matrix Market to a matrix file ------------------------------------------
 
-struct WriteOptions {
-    int text = 0, big_endian = 0, single = 0, append = 0, digits = 0;
-    int given_form = 0, given_format = 0, given_order = 0;
-    int32_t form = 0;
-    Encoding encoding = ENCODING_AUTO;
-};
-
 int64_t number_argument(const char *text, const char *option, int64_t low, int64_t high)
 {
     int64_t value = 0;
@@ -281,32 +355,11 @@ int64_t number_argument(const char *text, const char *option, int64_t low, int64
 
 void name_field(const std::string &name, const std::string &file, char field[NAME_LENGTH])
 {
-    bool valid = !name.empty() && name.size() <= NAME_LENGTH && name != "XXXXXXXX";
-    for (char c : name)
-        valid &= c >= '!' && c <= 'z';
-    if (!valid)
+    if (name == LIST_MODE_NAME)
+        fail("MATLAB:zorvane_save:BadName", file + ": the name " + name + " is reserved (it asks a reader for the list of matrices)");
+    if (name.find('\0') != std::string::npos || !writable_name(name.c_str(), field))
         fail("MATLAB:zorvane_save:BadName", file + ": the name '" + name +
                                                 "' is not 1 to 8 characters from ! to z (give NAME=" + file + ")");
-    memset(field, ' ', NAME_LENGTH);
-    memcpy(field, name.data(), name.size());
-}
-
-// The file's format and byte order, when appending to one that exists.
-void adopt_existing(const char *out, WriteOptions *o)
-{
-    if (!o->append || open_matrix_file(&channel, out) != 0) {
-        o->append = 0;
-        return;
-    }
-    if (channel.size > 0) {
-        if (is_foreign_file(&channel))
-            fail("MATLAB:zorvane_save:Mismatch", std::string(out) + " is not a matrix file; nothing appended.");
-        if ((o->given_format && o->text != channel.text) || (o->given_order && o->big_endian != channel.big_endian))
-            fail("MATLAB:zorvane_save:Mismatch", std::string(out) + " is a file of another format or byte order.");
-        o->text = channel.text;
-        o->big_endian = channel.big_endian;
-    }
-    close_channel(&channel);
 }
 
 // One input: NAME=FILE, or FILE named by its base name without ".mtx".
@@ -330,42 +383,7 @@ Encoding encoding_argument(const std::string &word)
     for (int k = 0; k < 5; ++k)
         if (word == names[k])
             return static_cast<Encoding>(k);
-    usage_error("unknown encoding " + word);
-}
-
-// The options and inputs after --write OUT.
-std::vector<MarketInput> write_arguments(int argc, char **argv, WriteOptions *o)
-{
-    std::vector<MarketInput> inputs;
-    for (int i = 3; i < argc; ++i) {
-        std::string a = argv[i];
-        bool has_value = i + 1 < argc;
-        if (a == "--text")
-            o->text = 1, o->given_format = 1;
-        else if (a == "--big-endian")
-            o->big_endian = 1, o->given_order = 1;
-        else if (a == "--single")
-            o->single = 1;
-        else if (a == "--append")
-            o->append = 1;
-        else if (a == "--form" && has_value)
-            o->form = static_cast<int32_t>(number_argument(argv[++i], "--form", INT32_MIN, INT32_MAX)), o->given_form = 1;
-        else if (a == "--digits" && has_value)
-            o->digits = static_cast<int>(number_argument(argv[++i], "--digits", 1, 20));
-        else if (a == "--encoding" && has_value)
-            o->encoding = encoding_argument(argv[++i]);
-        else if (a.size() > 1 && a[0] == '-')
-            usage_error("unknown option " + a);
-        else
-            inputs.push_back(market_input(a));
-    }
-    if (inputs.empty())
-        usage_error("--write needs at least one Matrix Market file");
-    if (o->text && (o->given_order || o->encoding == ENCODING_VALUE_COUNT))
-        usage_error("--big-endian and --encoding value-count are for binary files only");
-    if (!o->text && o->digits > 0)
-        usage_error("--digits is for text files only");
-    return inputs;
+    usage_error("--encoding takes auto, dense, packed, large or value-count, not " + word);
 }
 
 MatrixSource source_of(const MarketMatrix &m)
@@ -375,48 +393,32 @@ MatrixSource source_of(const MarketMatrix &m)
                         m.complex_values ? m.imag.data() : nullptr};
 }
 
-int write_matrix_file(int argc, char **argv)
+// Every input read before the file is touched, then the core's save.
+void write_matrix_file(const std::string &out, const std::vector<std::string> &arguments, SaveOptions o)
 {
-    if (argc < 3)
-        usage_error("--write needs an output file");
-    const char *out = argv[2];
-    WriteOptions o;
-    std::vector<MarketInput> inputs = write_arguments(argc, argv, &o);
-    adopt_existing(out, &o);
-    // Every input read and planned before the file is touched.
+    if (arguments.empty())
+        usage_error("--write needs at least one Matrix Market file");
+    std::vector<MarketInput> inputs;
+    for (const std::string &a : arguments)
+        inputs.push_back(market_input(a));
     std::vector<MarketMatrix> matrices(inputs.size());
-    std::vector<EncodePlan> plans(inputs.size());
-    int64_t longest = 0;
+    std::vector<SaveItem> items(inputs.size());
     for (size_t k = 0; k < inputs.size(); ++k) {
-        char name[NAME_LENGTH], problem[PROBLEM_LENGTH];
-        name_field(inputs[k].name, inputs[k].file, name);
-        std::string wrong = read_market(inputs[k].file, &matrices[k]);
+        name_field(inputs[k].file == "-" && inputs[k].name == "-" ? "" : inputs[k].name, inputs[k].file, items[k].name);
+        std::string wrong = read_market(input_path(inputs[k].file), &matrices[k]);
         if (!wrong.empty())
             fail("zorvane:mm:BadMarketFile", wrong);
-        MatrixSource source = source_of(matrices[k]);
-        int32_t form = o.given_form ? o.form : default_form(&source);
-        int digits = o.digits > 0 ? o.digits : o.single ? 9 : 16;
-        if (plan_encoding(o.text, &source, name, form, o.single, o.encoding, digits, &plans[k], problem) != ENCODE_DONE)
-            fail("MATLAB:zorvane_save:Encoding", problem);
-        int64_t words = longest_record_bound(&source, &plans[k]);
-        longest = words > longest ? words : longest;
+        items[k].source = source_of(matrices[k]);
+        items[k].single = 0;
+        items[k].form = NO_FORM;
     }
-    if (longest > WORD_BUFFER_WORDS && enlarge(&long_records, longest, nullptr) != 0)
-        fail("MATLAB:zorvane:OutOfMemory", "Out of memory for a column record.");
-    if (open_matrix_file_for_writing(&channel, out, o.text, o.big_endian, o.append) != 0)
-        fail("MATLAB:zorvane_save:CannotWrite", std::string(out) + ": " + strerror(channel.write_error));
-    for (size_t k = 0; k < inputs.size(); ++k) {
-        MatrixSource source = source_of(matrices[k]);
-        char problem[PROBLEM_LENGTH] = "";
-        int status = ENCODEMATRIX(&channel, &source, &plans[k], &long_records, problem);
-        if (status == ENCODE_RANGE)
-            fail("MATLAB:zorvane_save:Range", problem);
-        if (status != ENCODE_DONE)
-            fail("MATLAB:zorvane_save:CannotWrite", std::string(out) + ": " + strerror(channel.write_error) + " - " + problem);
+    o.to_standard_output = out == "-";
+    Problem problem;
+    if (save_matrices(&channel, out == "-" ? "standard output" : out.c_str(), o, items.data(),
+                      static_cast<int64_t>(items.size()), &long_records, &problem) != 0) {
+        std::string identifier = std::string("MATLAB:zorvane_save:") + problem_mnemonic(problem.status);
+        fail(identifier.c_str(), problem.message);
     }
-    if (commit_channel(&channel) != 0)
-        fail("MATLAB:zorvane_save:CannotWrite", std::string(out) + ": " + strerror(channel.write_error));
-    return 0;
 }
 
 // -s takes a number, as zorvane's third input does.
@@ -448,35 +450,86 @@ namespace {
 
 int run(int argc, char **argv)
 {
-    if (argc >= 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
-        fputs(USAGE, stdout);
-        return 0;
-    }
-    if (argc < 2)
-        usage_error("a file is needed");
-    if (strcmp(argv[1], "--write") == 0)
-        return write_matrix_file(argc, argv);
-    std::string dir;
-    std::vector<std::string> names;
+    enum { OPT_WRITE = 256, OPT_TEXT, OPT_BIG_ENDIAN, OPT_SINGLE, OPT_ENCODING, OPT_FORM, OPT_DIGITS, OPT_APPEND, OPT_VERSION };
+    static const struct option options[] = {
+        {"write", required_argument, nullptr, OPT_WRITE}, {"text", no_argument, nullptr, OPT_TEXT},
+        {"big-endian", no_argument, nullptr, OPT_BIG_ENDIAN}, {"single", no_argument, nullptr, OPT_SINGLE},
+        {"encoding", required_argument, nullptr, OPT_ENCODING}, {"form", required_argument, nullptr, OPT_FORM},
+        {"digits", required_argument, nullptr, OPT_DIGITS}, {"append", no_argument, nullptr, OPT_APPEND},
+        {"version", no_argument, nullptr, OPT_VERSION}, {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0}};
+    SaveOptions save = default_save_options();
+    std::string dir, out;
+    bool writing = false, given_selector = false, save_options = false;
     double selector = 0;
-    bool given_selector = false;
-    for (int i = 2; i < argc; ++i) {
-        if (strcmp(argv[i], "-o") == 0 && i + 1 < argc && dir.empty())
-            dir = argv[++i];
-        else if (strcmp(argv[i], "-s") == 0 && i + 1 < argc && !given_selector)
-            selector = selector_argument(argv[++i]), given_selector = true;
-        else if (argv[i][0] == '-')
-            usage_error(std::string("unknown or repeated option ") + argv[i]);
-        else
-            names.emplace_back(argv[i]);
+    opterr = 0;
+    int option = 0;
+    while ((option = getopt_long(argc, argv, "ho:s:", options, nullptr)) != -1) {
+        save_options |= option >= OPT_TEXT && option <= OPT_APPEND;
+        switch (option) {
+        case 'h': fputs(USAGE, stdout); return 0;
+        case OPT_VERSION: printf("zorvane-mm %s\n", ZORVANE_VERSION); return 0;
+        case 'o':
+            if (!dir.empty())
+                usage_error("-o is given twice");
+            dir = optarg;
+            break;
+        case 's':
+            if (given_selector)
+                usage_error("-s is given twice");
+            selector = selector_argument(optarg), given_selector = true;
+            break;
+        case OPT_WRITE:
+            if (writing)
+                usage_error("--write is given twice");
+            writing = true, out = optarg;
+            break;
+        case OPT_TEXT: save.text = 1, save.given_format = 1; break;
+        case OPT_BIG_ENDIAN: save.big_endian = 1, save.given_byte_order = 1; break;
+        case OPT_SINGLE: save.single = 1, save.given_precision = 1; break;
+        case OPT_APPEND: save.append = 1; break;
+        case OPT_ENCODING: save.encoding = encoding_argument(optarg); break;
+        case OPT_FORM: {
+            int square_needed = 0;
+            save.form = static_cast<int32_t>(number_argument(optarg, "--form", 1, 15));
+            if (!form_is_known(save.form, &square_needed))
+                usage_error("--form takes one of 1-6, 8-11, 13, 15");
+            save.given_form = 1;
+            break;
+        }
+        case OPT_DIGITS: save.digits = static_cast<int>(number_argument(optarg, "--digits", 1, 20)), save.given_digits = 1; break;
+        default:
+            usage_error(std::string("unknown option or missing value: ") + argv[optind - 1]);
+        }
     }
-    if (dir.empty() && (!names.empty() || given_selector))
+    std::vector<std::string> operands(argv + optind, argv + argc);
+    if (writing) {
+        if (!dir.empty() || given_selector)
+            usage_error("-o and -s do not go with --write");
+        write_matrix_file(out, operands, save);
+    } else if (save_options) {
+        usage_error("--text, --big-endian, --single, --encoding, --form, --digits and --append go with --write");
+    } else if (operands.empty()) {
+        usage_error("a file is needed");
+    } else if (!dir.empty()) {
+        std::vector<std::string> names(operands.begin() + 1, operands.end());
+        convert(input_path(operands[0]).c_str(), dir, names, selector_from_double(selector));
+    } else if (given_selector) {
         usage_error("names and -s go with -o DIR");
-    if (dir.empty())
-        list(argv[1]);
-    else
-        convert(argv[1], dir, names, selector_from_double(selector));
+    } else {
+        for (const std::string &file : operands) {
+            std::error_code error;
+            if (file != "-" && !std::filesystem::exists(file, error) && operands.size() > 1)
+                usage_error(file + " is no file (names go with -o DIR)");
+        }
+        for (size_t k = 0; k < operands.size(); ++k) {
+            if (k > 0)
+                printf("\n");
+            list(input_path(operands[k]).c_str(), operands.size() > 1 ? operands[k].c_str() : nullptr);
+        }
+    }
     free(long_records.words);
+    clean_up(false);
     return 0;
 }
 

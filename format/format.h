@@ -94,6 +94,16 @@ inline int is_printable_name(const char name[NAME_LENGTH])
     return 1;
 }
 
+// The name that asks a reader for the list of a file's matrices.
+constexpr char LIST_MODE_NAME[] = "XXXXXXXX";
+
+// A name field: text left-aligned, blank-filled to its length.
+inline void blank_filled(const char *text, size_t length, char field[NAME_LENGTH])
+{
+    for (size_t i = 0; i < static_cast<size_t>(NAME_LENGTH); ++i)
+        field[i] = i < length ? text[i] : ' ';
+}
+
 // The name without its trailing blanks, as a C string.
 inline void trimmed_name(const char name[NAME_LENGTH], char text[NAME_LENGTH + 1])
 {

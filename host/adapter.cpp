@@ -3,6 +3,7 @@
 #include "adapter.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "memory.h"
 #include "scan.h"
@@ -99,37 +100,76 @@ void raise_closed(const char *identifier, const char *message)
     MEXERRMSGIDANDTXT(identifier, message);
 }
 
-void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1])
+namespace {
+
+[[noreturn]] void argument_error(const char *function, const char *mnemonic, const char *message)
 {
-    char identifier[64], field[FILE_NAME_LENGTH];
-    if (!MXISCHAR(input)) {
-        snprintf(identifier, sizeof identifier, "MATLAB:%s:NonString", function);
-        MEXERRMSGIDANDTXT(identifier, "First input must be string.");
-    }
-    if (MXGETM730(input) != 1) {
-        snprintf(identifier, sizeof identifier, "MATLAB:%s:NonRowVector", function);
-        MEXERRMSGIDANDTXT(identifier, "First input must be row vector.");
-    }
-    if (MXGETN730(input) > FILE_NAME_LENGTH) {
-        snprintf(identifier, sizeof identifier, "MATLAB:%s:TooLong", function);
-        MEXERRMSGIDANDTXT(identifier, "First input string is too long.");
-    }
-    if (MXGETSTRING730(input, field, FILE_NAME_LENGTH) != 0) {
-        snprintf(identifier, sizeof identifier, "MATLAB:%s:readError", function);
-        MEXERRMSGIDANDTXT(identifier, "Error reading string.");
-    }
-    path_from_field(field, path);
+    char identifier[64];
+    snprintf(identifier, sizeof identifier, "MATLAB:%s:%s", function, mnemonic);
+    MEXERRMSGIDANDTXT(identifier, message);
 }
 
-void path_from_field(const char field[FILE_NAME_LENGTH], char path[FILE_NAME_LENGTH + 1])
+// The checks every file-name input shares, in zorvane's order.
+void check_file_name_input(const mxArray *input, const char *function, int64_t most)
+{
+    if (!MXISCHAR(input))
+        argument_error(function, "NonString", "First input must be string.");
+    if (MXGETM730(input) != 1)
+        argument_error(function, "NonRowVector", "First input must be row vector.");
+    if (MXGETN730(input) > most)
+        argument_error(function, "TooLong", "First input string is too long.");
+}
+
+} // namespace
+
+void file_path_argument(const mxArray *input, const char *function, char path[CHANNEL_PATH_LENGTH])
+{
+    check_file_name_input(input, function, CHANNEL_PATH_LENGTH - 64);
+    char text[CHANNEL_PATH_LENGTH];
+    if (MXGETTEXT(input, text, sizeof text) != 0)
+        argument_error(function, "readError", "Error reading string.");
+    // A name holding NUL would silently name another file.
+    if (static_cast<int64_t>(strlen(text)) != MXGETNUMBEROFELEMENTS(input))
+        text[0] = '\0';
+    expand_home(text, path);
+}
+
+void field_path_argument(const mxArray *input, const char *function, char field[FILE_NAME_LENGTH])
+{
+    check_file_name_input(input, function, FILE_NAME_LENGTH);
+    if (MXGETSTRING730(input, field, FILE_NAME_LENGTH) != 0)
+        argument_error(function, "readError", "Error reading string.");
+}
+
+void path_from_field(const char field[FILE_NAME_LENGTH], char path[CHANNEL_PATH_LENGTH])
 {
     int length = FILE_NAME_LENGTH;
     while (length > 0 && field[length - 1] == ' ')
         --length;
-    memcpy(path, field, static_cast<size_t>(length));
-    path[length] = '\0';
+    char text[FILE_NAME_LENGTH + 1];
+    memcpy(text, field, static_cast<size_t>(length));
+    text[length] = '\0';
     if (memchr(field, '\0', static_cast<size_t>(length)) != nullptr)
-        path[0] = '\0';
+        text[0] = '\0';
+    expand_home(text, path);
+}
+
+void expand_home(const char *text, char path[CHANNEL_PATH_LENGTH])
+{
+    // "~" and "~/..." as Octave's own file functions take them; "~user" is left as it is.
+    const char *home = getenv("HOME");
+    if (text[0] == '~' && (text[1] == '\0' || text[1] == '/') && home != nullptr && home[0] != '\0' &&
+        strlen(home) + strlen(text) < static_cast<size_t>(CHANNEL_PATH_LENGTH)) {
+        snprintf(path, CHANNEL_PATH_LENGTH, "%s%s", home, text + 1);
+        return;
+    }
+    snprintf(path, CHANNEL_PATH_LENGTH, "%s", text);
+}
+
+int text_argument(const mxArray *a, char *buffer, int64_t size)
+{
+    return !MXISCHAR(a) || (MXGETM730(a) != 1 && MXGETNUMBEROFELEMENTS(a) != 0) || MXGETTEXT(a, buffer, size) != 0 ||
+           static_cast<int64_t>(strlen(buffer)) != MXGETNUMBEROFELEMENTS(a);
 }
 
 #ifndef ZORVANE_HOST_GIVES_API_VERSION

@@ -7,6 +7,7 @@
 
 #include "decode.h"
 #include "host.h"
+#include "host_struct.h"
 #include "scan.h"
 
 // The file-name argument's field: 80 characters, as zorvane takes it.
@@ -35,11 +36,19 @@ void suspend_for_host();
 void resume_after_host();
 
 // A gateway's file-name input (checked as zorvane checks it, under the
-// caller's identifiers) as a path; raises on what is not one. A name
-// holding NUL gives "" (it would silently name another file).
-void file_path_argument(const mxArray *input, const char *function, char path[FILE_NAME_LENGTH + 1]);
-// The file-name field without its trailing blanks; "" when it holds a NUL.
-void path_from_field(const char field[FILE_NAME_LENGTH], char path[FILE_NAME_LENGTH + 1]);
+// caller's identifiers, but of any length the system takes) as a path,
+// "~" expanded; raises on what is not one. A name holding NUL gives ""
+// (it would silently name another file).
+void file_path_argument(const mxArray *input, const char *function, char path[CHANNEL_PATH_LENGTH]);
+// zorvane's own file-name input: the same checks, into its 80-character field.
+void field_path_argument(const mxArray *input, const char *function, char field[FILE_NAME_LENGTH]);
+// The file-name field without its trailing blanks, "~" expanded; "" when it holds a NUL.
+void path_from_field(const char field[FILE_NAME_LENGTH], char path[CHANNEL_PATH_LENGTH]);
+// A leading "~" or "~/" as the home folder.
+void expand_home(const char *text, char path[CHANNEL_PATH_LENGTH]);
+// A text argument as a C string; 1 when it is not a character row that
+// fits, or holds a NUL.
+int text_argument(const mxArray *a, char *buffer, int64_t size);
 
 // Decodes the matrix whose header was read last into a new host sparse
 // matrix, trimmed to its entries, once the process is known to have the

@@ -93,6 +93,17 @@ int binary_framing_holds(MatrixChannel *ch, int64_t offset, int big_endian)
     return int32_in(word, big_endian) == length;
 }
 
+int binary_records_tile(MatrixChannel *ch, int big_endian)
+{
+    for (int64_t offset = 0; offset < ch->size;) {
+        unsigned char word[4];
+        if (!binary_framing_holds(ch, offset, big_endian) || channel_peek(ch, word, 4, offset) != 0)
+            return 0;
+        offset += 8 + int32_in(word, big_endian);
+    }
+    return 1;
+}
+
 RecordOutcome binary_read_header(MatrixChannel *ch, HeaderRecord *header)
 {
     int64_t length = begin_record(ch);

@@ -10,6 +10,9 @@
 // order: its length fits the file and the trailing word repeats it.
 int binary_framing_holds(MatrixChannel *ch, int64_t offset, int big_endian);
 
+// 1 when the file's records follow one another up to its very end.
+int binary_records_tile(MatrixChannel *ch, int big_endian);
+
 RecordOutcome binary_read_header(MatrixChannel *ch, HeaderRecord *header);
 // Reads the head and max(word_count, 0) words into the word buffer, or,
 // past its size, into the store (when given); view then shows them.

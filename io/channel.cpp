@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <climits>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +93,7 @@ void reset(MatrixChannel *ch)
     ch->size = ch->position = ch->buffer_start = ch->buffer_length = 0;
     ch->device = ch->inode = 0;
     ch->appended_from = -1;
+    ch->in_place = 0;
     ch->write_error = 0;
     ch->record_start = 0;
     ch->text_state = TextState{TEXT_T2, 0, T1_FIELD, 1, 1, 0, 0, 0};
@@ -284,60 +288,228 @@ int64_t channel_remaining(const MatrixChannel *ch) { return ch->is_open ? ch->si
 
 // --- Writing ---------------------------------------------------------------
 
+namespace {
+
+constexpr int MAX_LINKS = 40; // as the kernel's own limit on links in a path
+
+// The file a path finally names: links followed to their target, also
+// when that does not exist yet (a dangling link names the file to make).
+// What exists and is no regular file (a pipe, a device, the kernel's own
+// links to them) is named by the path itself.
+int final_target(const char *path, char target[CHANNEL_PATH_LENGTH])
+{
+    snprintf(target, CHANNEL_PATH_LENGTH, "%s", path);
+    struct stat status;
+    if (stat(path, &status) == 0) {
+        char resolved[PATH_MAX];
+        if (S_ISREG(status.st_mode) && realpath(path, resolved) != nullptr) {
+            if (strlen(resolved) + 32 >= static_cast<size_t>(CHANNEL_PATH_LENGTH))
+                return ENAMETOOLONG;
+            snprintf(target, CHANNEL_PATH_LENGTH, "%s", resolved);
+        }
+        return 0;
+    }
+    if (errno != ENOENT)
+        return errno;
+    for (int hops = 0; hops < MAX_LINKS; ++hops) {
+        if (lstat(target, &status) != 0 || !S_ISLNK(status.st_mode))
+            return 0;
+        char link[CHANNEL_PATH_LENGTH];
+        ssize_t length = readlink(target, link, sizeof link - 1);
+        if (length < 0 || length >= static_cast<ssize_t>(sizeof link) - 1)
+            return ENAMETOOLONG;
+        link[length] = '\0';
+        if (link[0] == '/') {
+            memcpy(target, link, static_cast<size_t>(length) + 1);
+            continue;
+        }
+        // A relative link is relative to the folder holding it.
+        char *slash = strrchr(target, '/');
+        size_t folder = slash != nullptr ? static_cast<size_t>(slash - target) + 1 : 0;
+        if (folder + static_cast<size_t>(length) + 32 >= CHANNEL_PATH_LENGTH)
+            return ENAMETOOLONG;
+        memcpy(target + folder, link, static_cast<size_t>(length) + 1);
+    }
+    return ELOOP;
+}
+
+// The folder of path ("." when it has none) and the name in it.
+void split_path(const char *path, char folder[CHANNEL_PATH_LENGTH], const char **name)
+{
+    const char *slash = strrchr(path, '/');
+    if (slash == nullptr) {
+        snprintf(folder, CHANNEL_PATH_LENGTH, ".");
+        *name = path;
+        return;
+    }
+    size_t length = slash == path ? 1 : static_cast<size_t>(slash - path);
+    memcpy(folder, path, length);
+    folder[length] = '\0';
+    *name = slash + 1;
+}
+
+// Digits only, at least one; their value in *value.
+int digits_value(const char *text, size_t length, long *value)
+{
+    if (length == 0 || length > 9)
+        return 0;
+    *value = 0;
+    for (size_t k = 0; k < length; ++k) {
+        if (text[k] < '0' || text[k] > '9')
+            return 0;
+        *value = *value * 10 + (text[k] - '0');
+    }
+    return 1;
+}
+
+// Temporary files NAME.<pid>.<n>.tmp that a killed writer left beside
+// the target: removed when their process no longer runs.
+void remove_leftovers(const char *target)
+{
+    char folder[CHANNEL_PATH_LENGTH];
+    const char *name;
+    split_path(target, folder, &name);
+    size_t name_length = strlen(name);
+    DIR *dir = opendir(folder);
+    if (dir == nullptr)
+        return;
+    while (const struct dirent *entry = readdir(dir)) {
+        const char *e = entry->d_name;
+        size_t length = strlen(e);
+        if (length < name_length + 8 || strncmp(e, name, name_length) != 0 || e[name_length] != '.' ||
+            strcmp(e + length - 4, ".tmp") != 0)
+            continue;
+        const char *pid_text = e + name_length + 1, *dot = strchr(pid_text, '.');
+        long pid = 0, attempt = 0;
+        if (dot == nullptr || !digits_value(pid_text, static_cast<size_t>(dot - pid_text), &pid) ||
+            !digits_value(dot + 1, static_cast<size_t>(e + length - 4 - dot - 1), &attempt))
+            continue;
+        if (pid == static_cast<long>(getpid()) || pid <= 0 || kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH)
+            continue;
+        char leftover[CHANNEL_PATH_LENGTH];
+        if (snprintf(leftover, sizeof leftover, "%s/%s", folder, e) < static_cast<int>(sizeof leftover))
+            unlink(leftover);
+    }
+    closedir(dir);
+}
+
+// Appending: the file opened for reading and writing (its format is read
+// before anything is written) and locked for the whole run, so that two
+// appends at once both land.
+int open_for_append(MatrixChannel *ch, const struct stat *status)
+{
+    int fd = open(ch->path, O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return -1;
+    struct stat now;
+    if (flock(fd, LOCK_EX) != 0 || fstat(fd, &now) != 0 || now.st_dev != status->st_dev || now.st_ino != status->st_ino ||
+        lseek(fd, 0, SEEK_END) < 0) {
+        int error = errno != 0 ? errno : EIO;
+        close(fd);
+        errno = error;
+        return -1;
+    }
+    ch->appended_from = static_cast<int64_t>(now.st_size);
+    ch->size = ch->appended_from;
+    return fd;
+}
+
+// A new file under a name of its own beside the target, created
+// exclusively (never a link, never a file that exists); a file it
+// replaces gives it its mode, and its group where the user may.
+int open_temporary(MatrixChannel *ch, const struct stat *replaced)
+{
+    remove_leftovers(ch->path);
+    int fd = -1;
+    errno = EEXIST;
+    for (unsigned attempt = 0; fd < 0 && errno == EEXIST && attempt < 100; ++attempt) {
+        if (snprintf(ch->temporary, sizeof ch->temporary, "%s.%ld.%u.tmp", ch->path, static_cast<long>(getpid()),
+                     attempt) >= static_cast<int>(sizeof ch->temporary)) {
+            errno = ENAMETOOLONG;
+            break;
+        }
+        fd = open(ch->temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+    }
+    if (fd >= 0 && replaced != nullptr) {
+        (void)!fchown(fd, static_cast<uid_t>(-1), replaced->st_gid);
+        (void)!fchmod(fd, replaced->st_mode & 07777);
+    }
+    return fd;
+}
+
+} // namespace
+
 int open_channel_for_writing(MatrixChannel *ch, const char *path, int append)
 {
     close_channel(ch);
     size_t length = strlen(path);
-    if (length + 16 >= static_cast<size_t>(CHANNEL_PATH_LENGTH) || length == 0) {
+    if (length + 32 >= static_cast<size_t>(CHANNEL_PATH_LENGTH) || length == 0) {
         ch->write_error = ENAMETOOLONG;
         return 1;
     }
-    memcpy(ch->path, path, length + 1);
-    // A link stays a link: the file it names is the one written.
-    char resolved[PATH_MAX];
-    struct stat link_status;
-    if (lstat(path, &link_status) == 0 && S_ISLNK(link_status.st_mode) && realpath(path, resolved) != nullptr &&
-        strlen(resolved) + 16 < static_cast<size_t>(CHANNEL_PATH_LENGTH)) {
-        memcpy(ch->path, resolved, strlen(resolved) + 1);
-        path = ch->path;
-    }
-    int fd;
-    if (append) {
-        fd = open(path, O_WRONLY | O_CLOEXEC | O_NOCTTY);
-        struct stat status;
-        if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-            close(fd);
-            fd = -1;
-            errno = EINVAL;
-        }
-        if (fd >= 0) {
-            ch->appended_from = static_cast<int64_t>(status.st_size);
-            if (lseek(fd, 0, SEEK_END) < 0) {
-                close(fd);
-                fd = -1;
-            }
+    int error = final_target(path, ch->path);
+    struct stat status;
+    int exists = error == 0 && stat(ch->path, &status) == 0;
+    if (error == 0 && !exists && errno != ENOENT)
+        error = errno;
+    int fd = -1;
+    if (error != 0) {
+        errno = error;
+    } else if (exists && S_ISDIR(status.st_mode)) {
+        errno = EISDIR;
+    } else if (exists && !S_ISREG(status.st_mode)) {
+        // Pipes, devices and sockets are written in place, in order.
+        fd = open(ch->path, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+        ch->in_place = 1;
+    } else if (exists && append) {
+        fd = open_for_append(ch, &status);
+    } else if (exists) {
+        // A file its user may not write is not replaced.
+        int probe = open(ch->path, O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (probe >= 0) {
+            close(probe);
+            fd = open_temporary(ch, &status);
         }
     } else {
-        // A name of our own beside the target, created exclusively (never a
-        // link, never a file that exists), with the mode the umask gives.
-        fd = -1;
-        errno = EEXIST;
-        for (unsigned attempt = 0; fd < 0 && errno == EEXIST && attempt < 100; ++attempt) {
-            snprintf(ch->temporary, sizeof ch->temporary, "%s.%ld.%u.tmp", path, static_cast<long>(getpid()),
-                     attempt);
-            fd = open(ch->temporary, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-        }
+        fd = open_temporary(ch, nullptr);
     }
     if (fd < 0) {
         ch->write_error = errno;
         ch->temporary[0] = '\0';
+        ch->appended_from = -1;
+        ch->in_place = 0;
         return 1;
     }
     ch->fd = fd;
     ch->is_open = 1;
     ch->writing = 1;
-    ch->position = append ? ch->appended_from : 0;
+    ch->position = ch->appended_from >= 0 ? ch->appended_from : 0;
     return 0;
+}
+
+int open_channel_on_descriptor(MatrixChannel *ch, int descriptor)
+{
+    close_channel(ch);
+    int fd = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        ch->write_error = errno;
+        return 1;
+    }
+    ch->fd = fd;
+    ch->is_open = 1;
+    ch->writing = 1;
+    ch->in_place = 1;
+    return 0;
+}
+
+int channel_begin_writing(MatrixChannel *ch)
+{
+    // What was read of an appended file is dropped; writing goes on at its end.
+    ch->buffer_length = 0;
+    ch->buffer_start = 0;
+    if (ch->appended_from >= 0)
+        ch->position = ch->appended_from;
+    return ch->is_open && ch->writing && !ch->stuck ? 0 : 1;
 }
 
 int channel_put(MatrixChannel *ch, const void *bytes, int64_t count)
@@ -361,7 +533,8 @@ int channel_put(MatrixChannel *ch, const void *bytes, int64_t count)
 
 int commit_channel(MatrixChannel *ch)
 {
-    if (!ch->is_open || !ch->writing || ch->stuck || flush(ch) != 0 || fdatasync(ch->fd) != 0) {
+    // A pipe or device cannot be synced; a file is, before it takes the name.
+    if (!ch->is_open || !ch->writing || ch->stuck || flush(ch) != 0 || (!ch->in_place && fdatasync(ch->fd) != 0)) {
         if (ch->write_error == 0)
             ch->write_error = errno != 0 ? errno : EIO;
         abort_channel(ch);

@@ -41,7 +41,8 @@ struct MatrixChannel {
     int64_t buffer_length; // valid bytes in buffer (reading), bytes waiting (writing)
     uint64_t device;       // identity of the file, to tell it when reopened
     uint64_t inode;
-    int64_t appended_from; // writing in place: the file's length before (else -1)
+    int64_t appended_from; // appending: the file's length before (else -1)
+    int in_place;          // writing a pipe, device or socket as it is: no temporary file, no sync
     int write_error;       // errno of the write that failed
     int64_t record_start;  // text: where the column record read last began
     int64_t memory_budget; // when above 0, the bytes the process may get instead of what the machine has
@@ -93,12 +94,21 @@ int64_t channel_line_number(MatrixChannel *ch, int64_t position);
 const char *channel_format_name(const MatrixChannel *ch);
 const char *channel_byte_order_name(const MatrixChannel *ch);
 
-// Writing. A new file is written under a temporary name of its own in the
-// same folder (created exclusively, never a link) and takes the path's
-// name at commit; appending writes at the end of the existing file and
-// cuts it back to its old length at abort. 0 on success; on failure
-// ch->write_error says why.
+// Writing. The path's links are followed to the file they finally name
+// (a dangling link: the file it names is made, the link kept). A new or
+// replaced regular file is written under a temporary name of its own in
+// the same folder (created exclusively, never a link; a replaced file's
+// mode and group kept) and takes its name at commit; a file its user may
+// not write is refused. Appending opens the file for reading and writing,
+// locked (flock) until commit or abort, so that its format can be read
+// first, and cuts it back to its old length at abort. A pipe, device or
+// socket is written in place. 0 on success; on failure ch->write_error
+// says why.
 int open_channel_for_writing(MatrixChannel *ch, const char *path, int append);
+// Writing to a descriptor the caller holds open (standard output), in place.
+int open_channel_on_descriptor(MatrixChannel *ch, int descriptor);
+// After reading an appended file's format: writing starts at its end.
+int channel_begin_writing(MatrixChannel *ch);
 int channel_put(MatrixChannel *ch, const void *bytes, int64_t count);
 // Completes the file (flush, sync, rename); 0 on success. On failure the
 // file is aborted.

@@ -22,8 +22,16 @@ RecordOutcome peek_record(MatrixChannel *ch);
 int is_foreign_file(MatrixChannel *ch);
 
 // Writing: a file of the given kind and byte order (text has none).
-// Appending keeps what the file holds and writes behind it.
+// Appending keeps what the file holds and writes behind it: a file that
+// holds something gives its own kind and byte order instead (read before
+// anything is written; channel_begin_writing then starts the writing).
+// A null path writes to standard output, in place.
 int open_matrix_file_for_writing(MatrixChannel *ch, const char *path, int text, int big_endian, int append);
+// 1 when the channel appends to a file that holds something.
+int appends_to_existing(const MatrixChannel *ch);
+// 1 when the file ends where a record ends (a text file with its last
+// line end, binary records that tile the file).
+int file_ends_at_record(MatrixChannel *ch);
 // A text header also sets the values' format (digits) and the integer
 // width (wide: 16 characters); binary files ignore both.
 int write_header(MatrixChannel *ch, const HeaderRecord *header, int digits, int wide);

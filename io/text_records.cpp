@@ -127,8 +127,7 @@ int printable_line(const char *line, int64_t length)
 
 void set_name(HeaderRecord *h, const char *text, int64_t length)
 {
-    memset(h->name, ' ', NAME_LENGTH);
-    memcpy(h->name, text, static_cast<size_t>(length < NAME_LENGTH ? length : NAME_LENGTH));
+    blank_filled(text, static_cast<size_t>(length < NAME_LENGTH ? length : NAME_LENGTH), h->name);
 }
 
 // T1: four integers in fixed fields (8 wide; the counts 16 wide when the

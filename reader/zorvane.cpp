@@ -65,7 +65,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     double third_input = 0.0;
     if (first_numeric_value(prhs[2], &third_input) != 0)
         MEXERRMSGIDANDTXT("MATLAB:zorvane:NonNumeric", "Third input must be numeric.");
-    char path[FILE_NAME_LENGTH + 1];
+    char path[CHANNEL_PATH_LENGTH];
     path_from_field(file_name_field, path);
     int32_t selector = 0, locate_status = 0;
     LOCATEMATRIX(plugin_channel(), path, wanted_name_field, third_input, &selector, &header, print_name, nullptr,

@@ -43,7 +43,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         MEXERRMSGIDANDTXT("MATLAB:zorvane_dir:nInput", "One input required.");
     if (nlhs > 1)
         MEXERRMSGIDANDTXT("MATLAB:zorvane_dir:nOutput", "One output required.");
-    char path[FILE_NAME_LENGTH + 1];
+    char path[CHANNEL_PATH_LENGTH];
     file_path_argument(prhs[0], "zorvane_dir", path);
     // Counted first, so that the struct array is created once, with the file closed.
     MatrixChannel *ch = plugin_channel();

@@ -166,7 +166,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nInput", "One to three inputs required.");
     if (nlhs > 1)
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nOutput", "One output required.");
-    char path[FILE_NAME_LENGTH + 1];
+    char path[CHANNEL_PATH_LENGTH];
     file_path_argument(prhs[0], "zorvane_load", path);
     if (nrhs >= 2)
         wanted_names(prhs[1]);

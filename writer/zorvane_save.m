@@ -63,7 +63,7 @@
 
 %!test
 %! f = [tempname() ".op4"];
-%! zorvane_save (f, "A", [1.5 NaN; -Inf 1e300], "format", "text");
+%! zorvane_save (f, "A", [1.5 NaN; -Inf 1e300], "format", "text", "encoding", "dense");
 %! fid = fopen (f); header = fgetl (fid); fclose (fid);
 %! assert (header(end-9:end), "1P,3E23.16");
 %! assert (full (zorvane (f, "A", 0)), [1.5 0; -Inf 1e300]);

@@ -73,10 +73,8 @@ function check_read (f, A, e, precision)
   if (strcmp (precision, "single"))
     want = sparse (double (single (full (want))));
   endif
-  if (strcmp (e, "auto"))
-    e = {"packed", "large", "dense"}{1 + (rows (A) > 65535) + 2 * ! issparse (A)};
-  endif
-  drops = strcmp (e, "dense") || (strcmp (precision, "single") && ! strcmp (e, "large"));
+  ## auto chooses an encoding that keeps every value.
+  drops = ! strcmp (e, "auto") && (strcmp (e, "dense") || (strcmp (precision, "single") && ! strcmp (e, "large")));
   if (drops)
     want(isnan (want)) = 0;
     want = sparse (want);
@@ -155,7 +153,7 @@ function against_fortran (f, dir)
       A = v;
       args = {};
     endif
-    zorvane_save (f, "V", A, "format", "text", "digits", digits, args{:});
+    zorvane_save (f, "V", A, "format", "text", "digits", digits, "encoding", "dense", args{:});
     lines = strsplit (char (bytes_of (f)), "\n");
     ours = lines(3:end-3);                 # between the column line and the end record
     input = sprintf ("%d %d %d\n%s", precision, digits, numel (v), sprintf ("%d\n", typecast (double (A), "int64")));
