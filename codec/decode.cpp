@@ -48,20 +48,21 @@ struct Decoder {
     RecordView view;
 };
 
-__attribute__((format(printf, 2, 3))) int fail(Decoder *d, const char *format, ...)
+// Damage in the matrix's records: "Damaged file: ", in a text file the
+// line that holds the damaged word (0: the record's own column line),
+// then what is wrong.
+__attribute__((format(printf, 3, 4))) int damage(Decoder *d, int64_t word, const char *format, ...)
 {
-    char what[PROBLEM_LENGTH - 32];
+    char what[PROBLEM_LENGTH - 48];
     va_list args;
     va_start(args, format);
     vsnprintf(what, sizeof what, format, args);
     va_end(args);
-    // A text file's damage names the line of the record it lies in.
-    const char *prefix = "Damaged file: ";
-    if (d->ch->text && strncmp(what, prefix, strlen(prefix)) == 0 && strncmp(what + strlen(prefix), "line ", 5) != 0)
-        snprintf(d->problem, PROBLEM_LENGTH, "%sline %lld: %s", prefix,
-                 static_cast<long long>(text_record_line(d->ch)), what + strlen(prefix));
+    if (d->ch->text)
+        snprintf(d->problem, PROBLEM_LENGTH, "Damaged file: line %lld: %s",
+                 static_cast<long long>(text_word_line(d->ch, word)), what);
     else
-        snprintf(d->problem, PROBLEM_LENGTH, "%s", what);
+        snprintf(d->problem, PROBLEM_LENGTH, "Damaged file: %s", what);
     d->status = DECODE_DAMAGED;
     return 1;
 }
@@ -118,10 +119,10 @@ int ensure_room(Decoder *d, int64_t count)
 int check_entry(Decoder *d, int64_t row)
 {
     if (row < 1 || row > d->row_count)
-        return fail(d, "Damaged file: row %lld of column %d lies outside the matrix.", static_cast<long long>(row),
+        return damage(d, 0, "row %lld of column %d lies outside the matrix.", static_cast<long long>(row),
                     d->column);
     if (d->entry_count > d->column_start && row <= d->last_row)
-        return fail(d, "Damaged file: row %lld of column %d is not greater than the row stored before it.",
+        return damage(d, 0, "row %lld of column %d is not greater than the row stored before it.",
                     static_cast<long long>(row), d->column);
     if (d->entry_count >= d->capacity) {
         d->status = DECODE_CAPACITY;
@@ -129,7 +130,7 @@ int check_entry(Decoder *d, int64_t row)
     }
     if (ensure_room(d, 1) != 0) {
         if (d->status != DECODE_NO_MEMORY)
-            fail(d, "Damaged file: more entries than the file can hold (%lld, column %d).",
+            damage(d, 0, "more entries than the file can hold (%lld, column %d).",
                  static_cast<long long>(d->entry_count), d->column);
         return 1;
     }
@@ -222,9 +223,9 @@ template <ValueLayout L, bool H> int decode_dense(Decoder *d, int32_t first_row)
     int64_t count = d->view.count / w;
     if (d->view.count % w != 0)
         return w == 2 && !layout_is_complex(L)
-                   ? fail(d, "Damaged file: %lld words in a double-precision record of column %d; values need pairs.",
+                   ? damage(d, 0, "%lld words in a double-precision record of column %d; values need pairs.",
                           static_cast<long long>(d->view.count), d->column)
-                   : fail(d, "Damaged file: %lld words in a complex record of column %d; values need %lld words each.",
+                   : damage(d, 0, "%lld words in a complex record of column %d; values need %lld words each.",
                           static_cast<long long>(d->view.count), d->column, static_cast<long long>(w));
     begin_run(d, first_row, count);
     for (int64_t k = 0; k < count; ++k) {
@@ -247,15 +248,15 @@ template <ValueLayout L, bool H> int decode_packed(Decoder *d)
         int64_t length, first;
         split_string_header(view_int(view, m), &length, &first);
         if (length < 1)
-            return fail(d, "Damaged file: string header word %lld of column %d has a length below 1.",
+            return damage(d, m, "string header word %lld of column %d has a length below 1.",
                         static_cast<long long>(m), d->column);
         if (!view_holds(view, m, length))
-            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+            return damage(d, m, "the string at word %lld of column %d runs past the record.",
                         static_cast<long long>(m), d->column);
         begin_run(d, first, (length - 1 + w - 1) / w);
         for (int64_t j = 1; j <= length - 1; j += w) {
             if (!view_holds(view, m + j, w))
-                return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+                return damage(d, m, "the string at word %lld of column %d runs past the record.",
                             static_cast<long long>(m), d->column);
             int64_t row = first + (j - 1) / w;
             double real, imaginary;
@@ -277,7 +278,7 @@ template <ValueLayout L, bool H> int decode_value_count(Decoder *d)
         int64_t count, first;
         split_string_header(view_int(view, m), &count, &first);
         if (count < 1 || !view_holds(view, m + 1, count * w)) // tiling was checked; kept as the guard of the reads
-            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+            return damage(d, m, "the string at word %lld of column %d runs past the record.",
                         static_cast<long long>(m), d->column);
         begin_run(d, first, count);
         for (int64_t k = 0; k < count; ++k) {
@@ -330,7 +331,7 @@ int choose_string_rule(Decoder *d)
     StringRule other = d->rule == RULE_WORDS ? RULE_VALUE_COUNT : RULE_WORDS;
     if (!strings_tile(view, d->rule, w, d->row_count) &&
         (d->rule == RULE_VALUE_COUNT || strings_tile(view, other, w, d->row_count)))
-        return fail(d, "Damaged file: mixed string layouts: the strings of column %d do not count %s as the matrix's "
+        return damage(d, 0, "mixed string layouts: the strings of column %d do not count %s as the matrix's "
                        "first string record does.",
                     d->column, d->rule == RULE_WORDS ? "words" : "values");
     return 0;
@@ -344,10 +345,10 @@ template <ValueLayout L, bool H> int decode_large(Decoder *d)
         int64_t length = view_int(view, m);
         int64_t first = view_int(view, m + 1);
         if (length < 0)
-            return fail(d, "Damaged file: the string at word %lld of column %d has a negative length.",
+            return damage(d, m, "the string at word %lld of column %d has a negative length.",
                         static_cast<long long>(m), d->column);
         if (!view_holds(view, m, length + 1))
-            return fail(d, "Damaged file: the string at word %lld of column %d runs past the record.",
+            return damage(d, m, "the string at word %lld of column %d runs past the record.",
                         static_cast<long long>(m), d->column);
         int64_t count = (length - 1) / w;
         begin_run(d, first, count);
@@ -395,18 +396,21 @@ int decode_record(Decoder *d, const ColumnHead *head, int32_t large_flag)
 int read_failure(Decoder *d, RecordOutcome outcome, int64_t record)
 {
     auto r = static_cast<long long>(record);
-    if (d->ch->text && outcome == RECORD_DAMAGED && d->ch->problem[0] != '\0')
-        return fail(d, "%s", d->ch->problem);
+    if (d->ch->text && outcome == RECORD_DAMAGED && d->ch->problem[0] != '\0') {
+        snprintf(d->problem, PROBLEM_LENGTH, "%s", d->ch->problem); // names its line already
+        d->status = DECODE_DAMAGED;
+        return 1;
+    }
     if (outcome == RECORD_END_OF_FILE)
-        return fail(d, "Damaged file: the file ends after %lld column records, before the matrix ends (last column %d).",
+        return damage(d, 0, "the file ends after %lld column records, before the matrix ends (last column %d).",
                     r - 1, d->column);
     if (outcome == RECORD_READ_ERROR)
-        return fail(d, "Damaged file: column record %lld (after column %d) is shorter than its word count.", r,
+        return damage(d, 0, "column record %lld (after column %d) is shorter than its word count.", r,
                     d->column);
     if (outcome == RECORD_OVERSIZED)
-        return fail(d, "Damaged file: column record %lld (after column %d) holds more words than memory can take.", r,
+        return damage(d, 0, "column record %lld (after column %d) holds more words than memory can take.", r,
                     d->column);
-    return fail(d, "Damaged file: the length word of column record %lld (after column %d) cannot be followed.", r,
+    return damage(d, 0, "the length word of column record %lld (after column %d) cannot be followed.", r,
                 d->column);
 }
 
@@ -450,8 +454,15 @@ int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t
             *end_record_read = 1;
             return 0;
         }
-        ColumnHead head;
+        ColumnHead head = {0, 0, 0};
         RecordOutcome outcome = read_column(d->ch, &head, &d->view, d->output->long_records);
+        // A whole record shorter than its word count whose column lies
+        // beyond the matrix is its end record (the next header, where the
+        // end record is missing): its words are never decoded.
+        if (outcome == RECORD_READ_ERROR && head.column > column_count) {
+            *end_record_read = 1;
+            return 0;
+        }
         if (outcome != RECORD_DONE)
             return read_failure(d, outcome, record);
         if (head.column > column_count) {
@@ -466,7 +477,7 @@ int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t
             d->column_start = d->entry_count;
         } else if (*next_column == 1) {
             // Entries before the first column's start would break the pointers.
-            return fail(d, "Damaged file: column record %lld has column number %d before any column started.",
+            return damage(d, 0, "column record %lld has column number %d before any column started.",
                         static_cast<long long>(record), head.column);
         }
         if (decode_record(d, &head, large_flag) != 0)

@@ -163,6 +163,13 @@ int dense_words(Encoder *e, int64_t column, const ColumnShape *shape, uint32_t *
     ColumnCursor cursor = column_cursor(s, column);
     int64_t row = 0, index = 0;
     memset(words, 0, static_cast<size_t>(record_words(e->plan, shape)) * 4);
+    if (s->column_pointers == nullptr) {
+        // A full column's zeros between its entries keep their sign, as a Fortran runtime writes -0.
+        for (row = shape->first_row; row <= shape->last_row; ++row)
+            if (std::signbit(s->real[cursor.offset + row]) || std::signbit(imaginary_at(s, cursor.offset + row)))
+                put_value(&e->writer, s->real[cursor.offset + row], imaginary_at(s, cursor.offset + row),
+                          words + (row - shape->first_row) * e->w);
+    }
     while (next_entry(&cursor, &row, &index)) {
         double re = s->real[index], im = imaginary_at(s, index);
         if (out_of_range(e, re, im, row, column))

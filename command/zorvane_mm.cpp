@@ -404,8 +404,9 @@ void write_matrix_file(const std::string &out, const std::vector<std::string> &a
     std::vector<MarketMatrix> matrices(inputs.size());
     std::vector<SaveItem> items(inputs.size());
     for (size_t k = 0; k < inputs.size(); ++k) {
-        name_field(inputs[k].file == "-" && inputs[k].name == "-" ? "" : inputs[k].name, inputs[k].file, items[k].name);
-        std::string wrong = read_market(input_path(inputs[k].file), &matrices[k]);
+        std::string path = input_path(inputs[k].file);
+        name_field(inputs[k].name, inputs[k].file, items[k].name);
+        std::string wrong = read_market(path, &matrices[k]);
         if (!wrong.empty())
             fail("zorvane:mm:BadMarketFile", wrong);
         items[k].source = source_of(matrices[k]);

@@ -510,6 +510,36 @@ RecordOutcome text_read_column(MatrixChannel *ch, ColumnHead *head, RecordView *
 
 int64_t text_record_line(MatrixChannel *ch) { return channel_line_number(ch, ch->record_start); }
 
+int64_t text_word_line(MatrixChannel *ch, int64_t word)
+{
+    // Only asked once a record is found damaged: its lines are read again,
+    // counting the words each gave, and the channel is put back.
+    int64_t saved = ch->position, line_number = text_record_line(ch), counted = 0;
+    int stuck = ch->stuck;
+    ch->stuck = 0;
+    ch->position = ch->record_start;
+    const char *line = nullptr;
+    int64_t length = 0;
+    if (word > 0 && channel_read_line(ch, &line, &length, MAX_TEXT_LINE) == LINE_DONE) {
+        while (channel_read_line(ch, &line, &length, MAX_TEXT_LINE) == LINE_DONE) {
+            ++line_number;
+            int32_t values[4];
+            if (is_integer_line(line, length)) {
+                int count = integer_fields(ch, line, length, values, 4);
+                counted += count > 0 ? count : 0;
+            } else {
+                for (int64_t p = 0, size; (size = next_number(line, length, &p)) > 0;)
+                    counted += ch->text_state.words_per_number;
+            }
+            if (counted >= word)
+                break;
+        }
+    }
+    ch->position = saved;
+    ch->stuck = stuck;
+    return line_number;
+}
+
 // --- Writing T1 --------------------------------------------------------------
 
 namespace {

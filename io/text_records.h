@@ -15,6 +15,9 @@ RecordOutcome text_read_header(MatrixChannel *ch, HeaderRecord *header);
 RecordOutcome text_read_column(MatrixChannel *ch, ColumnHead *head, RecordView *view, WordStore *store);
 // The line number of the column record read last (for messages).
 int64_t text_record_line(MatrixChannel *ch);
+// The line of the column record read last that holds its word (from 1);
+// the column line itself for word 0.
+int64_t text_word_line(MatrixChannel *ch, int64_t word);
 
 // Writing T1: the header line with the format 1P,kEw.d (w = digits + 7),
 // every integer field 16 wide when wide is set; a column record whose

@@ -13,6 +13,7 @@ function test_command ()
   output_names (dir);
   check_arguments (dir);
   bounded (dir);
+  shell_conventions (dir);
   printf ("test_command: all checks passed\n");
 endfunction
 
@@ -100,7 +101,7 @@ function check_arguments (dir)
   for args = {sprintf("'%s' -o '%s' -s abc", f, dir), sprintf("'%s' KAA", f), sprintf("'%s' -x", f), ...
               sprintf("'%s' -s 1", f)}
     [status, text] = run (args{1});
-    assert (status, 1, args{1});
+    assert (status == 2, args{1});
     assert (! isempty (strfind (text, "usage")), text);
   endfor
   ## A path of 100 characters opens; files that are no matrix files are said so.
@@ -141,6 +142,41 @@ function bounded (dir)
   [status, text] = system (sprintf ("./mexrun ./standin/zorvane.mex '%s' C 0", f));
   assert (status, 0);
   assert (text, sprintf ("%%%%MatrixMarket matrix coordinate complex general\n2 2 2\n2 1 0 3\n1 2 1.5 -2\n"));
+endfunction
+
+## --version, standard input and output, several files listed, a failed
+## -o run leaves no folder, folders and the reserved name said so.
+function shell_conventions (dir)
+  [status, text] = run ("--version");
+  assert (status == 0 && strncmp (text, "zorvane-mm ", 11), text);
+  [status, text] = run ("--frobnicate x");
+  assert (status == 2, text);
+  f = fullfile (dir, "s1.op4");
+  g = fullfile (dir, "s2.op4");
+  zorvane_save (f, "ONE", 1);
+  zorvane_save (g, "TWO", 2);
+  [status, text] = run (sprintf ("'%s' '%s'", f, g));
+  assert (status, 0);
+  assert (! isempty (regexp (text, [regexptranslate("escape", f) ":\\n.*ONE.*" regexptranslate("escape", g) ":\\n.*TWO"])), text);
+  [status, text] = run (sprintf ("- < '%s'", g));
+  assert (status == 0 && ! isempty (strfind (text, "TWO")), text);
+  market = fullfile (dir, "in.mtx");
+  fid = fopen (market, "w"); fputs (fid, "%%MatrixMarket matrix coordinate real general\n2 2 1\n2 1 7\n"); fclose (fid);
+  h = fullfile (dir, "piped.op4");
+  [status, text] = run (sprintf ("--write - 'P=-' < '%s' > '%s'", market, h));
+  assert (status, 0, text);
+  assert (full (zorvane (h, "P", 0)), [0 0; 7 0]);
+  ## A run that fails after making its folder removes it.
+  out = fullfile (dir, "made", "deeper");
+  [status, text] = run (sprintf ("'%s' -o '%s' NOSUCH", f, out));
+  assert (status, 1);
+  assert (! exist (fullfile (dir, "made"), "dir"), text);
+  [status, text] = run (sprintf ("'%s'", dir));
+  assert (status == 1 && ! isempty (strfind (text, "is a folder")), text);
+  [status, text] = run (sprintf ("--write '%s' '%s'", h, dir));
+  assert (status == 1 && ! isempty (strfind (text, "is a folder")), text);
+  [status, text] = run (sprintf ("--write '%s' 'XXXXXXXX=%s'", h, market));
+  assert (status == 1 && ! isempty (strfind (text, "reserved")), text);
 endfunction
 
 function [status, text] = run (args)

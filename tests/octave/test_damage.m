@@ -60,13 +60,14 @@ function agree (f, dir, names)
 endfunction
 
 function text_damage (f)
-  ## A packed string header replaced by a value line: the message names it.
+  ## A packed string header replaced by a value line: the message names
+  ## that line (line 3), not the column's line.
   text = sprintf ("%8d%8d%8d%8dKAA     1P,3E23.16\n%8d%8d%8d\n%23.16E%23.16E\n%8d%8d%8d\n%23.16E\n", ...
                   1, 5, 1, 2, 1, 0, 3, 1.5, 2.5, 2, 1, 2, 0);
   op4_write (f, uint8 (text));
   err = error_of (@() size (zorvane (f, "KAA", 0)));
   assert (err.identifier, "MATLAB:zorvane:BadFile");
-  assert (! isempty (strfind (err.message, "line 2:")), err.message);
+  assert (! isempty (strfind (err.message, "line 3:")), err.message);
   ## A damaged line is quoted alone: neither the lines after it nor bytes of
   ## a file read before.
   secret = fullfile (fileparts (f), "secret.op4");

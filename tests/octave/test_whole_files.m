@@ -63,6 +63,8 @@ function test_whole_files ()
   assert (size (zorvane_dir (f)), [0 1]);
   assert (isfield (zorvane_dir (f), "encoding"));
   printf ("test_whole_files: all checks passed\n");
+  next_header_short (dir);
+  paths (dir);
 endfunction
 
 ## zorvane-mm writes every matrix as Matrix Market, repeated names numbered,
@@ -106,4 +108,34 @@ function expect_error (call, identifier, text)
     return;
   end_try_catch
   error ("expected an error containing '%s'", text);
+endfunction
+
+## A matrix without end record, followed by a header whose record holds
+## fewer words than its form (read as a word count): that header ends the
+## matrix, for zorvane and the whole-file readers alike.
+function next_header_short (dir)
+  f = fullfile (dir, "short.op4");
+  op4_write (f, [op4_header(4, 4, 1, 2, "A"), op4_column(1, 1, op4_words([1 2], "double")), ...
+                 op4_header(5, 5, 6, 2, "B"), op4_column(1, 1, op4_words(3, "double")), op4_column(6, 1, [])]);
+  assert (full (zorvane (f, "A", 0)), [1 0 0 0; 2 0 0 0; 0 0 0 0; 0 0 0 0]);
+  M = zorvane_load (f);
+  assert ({M.name}, {"A", "B"});
+  assert (isequal (M(1).matrix, zorvane (f, "A", 0)));
+endfunction
+
+## Paths of any length for the whole-file functions; "~" is the home folder everywhere.
+function paths (dir)
+  long = fullfile (dir, repmat ("p", 1, 90), "x.op4");
+  mkdir (fileparts (long));
+  zorvane_save (long, "A", 1);
+  assert (zorvane_dir (long).name, "A");
+  assert (zorvane_load (long).matrix, sparse (1));
+  home = getenv ("HOME");
+  restore = onCleanup (@() setenv ("HOME", home));
+  setenv ("HOME", dir);
+  zorvane_save ("~/home.op4", "H", 2);
+  assert (exist (fullfile (dir, "home.op4"), "file") == 2);
+  assert (full (zorvane ("~/home.op4", "H", 0)), 2);
+  assert (zorvane_dir ("~/home.op4").name, "H");
+  assert (zorvane_load ("~/home.op4").matrix, sparse (2));
 endfunction
