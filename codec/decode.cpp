@@ -125,6 +125,7 @@ int check_entry(Decoder *d, int64_t row)
         return damage(d, 0, "row %lld of column %d is not greater than the row stored before it.",
                     static_cast<long long>(row), d->column);
     if (d->entry_count >= d->capacity) {
+        snprintf(d->problem, PROBLEM_LENGTH, "Too many non-zeros in matrix.");
         d->status = DECODE_CAPACITY;
         return 1;
     }
@@ -488,17 +489,13 @@ int decode_records(Decoder *d, int32_t column_count, int32_t large_flag, int64_t
 
 } // namespace
 
-const char BAD_FILE[] = "MATLAB:zorvane:BadFile";
-const char TOO_LARGE[] = "MATLAB:zorvane:TooLarge";
-const char OUT_OF_MEMORY[] = "MATLAB:zorvane:OutOfMemory";
-
-const char *status_identifier(int decode_status)
+int decode_problem(int decode_status)
 {
     switch (decode_status) {
-    case DECODE_DONE: return nullptr;
-    case DECODE_CAPACITY: return TOO_LARGE;
-    case DECODE_NO_MEMORY: return OUT_OF_MEMORY;
-    default: return BAD_FILE;
+    case DECODE_DONE: return PROBLEM_NONE;
+    case DECODE_CAPACITY: return PROBLEM_TOO_LARGE;
+    case DECODE_NO_MEMORY: return PROBLEM_OUT_OF_MEMORY;
+    default: return PROBLEM_BAD_FILE;
     }
 }
 

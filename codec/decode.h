@@ -6,15 +6,13 @@
 
 #include <cstdint>
 
+#include "problem.h"
 #include "records.h"
 
 enum DecodeStatus { DECODE_DONE = 0, DECODE_CAPACITY = 1, DECODE_DAMAGED = 2, DECODE_NO_MEMORY = 3 };
 
-// The identifiers every front end raises a status under.
-extern const char BAD_FILE[];
-extern const char TOO_LARGE[];
-extern const char OUT_OF_MEMORY[];
-const char *status_identifier(int decode_status);
+// The problem status (problem.h) of a decode status, for the front ends' identifiers.
+int decode_problem(int decode_status);
 
 // What decoding a matrix needs to know, from its header and the call.
 struct MatrixPlan {

@@ -72,6 +72,14 @@ void clean_up(bool failed)
 
 [[noreturn]] void fail(const char *identifier, const std::string &message) { fail_with(EXIT_FAILED, identifier, message); }
 
+// Reading problems under zorvane's identifiers, as the plug-ins raise them.
+const char *reader_identifier(int problem_status)
+{
+    static std::string identifier;
+    identifier = std::string("MATLAB:zorvane:") + problem_mnemonic(problem_status);
+    return identifier.c_str();
+}
+
 [[noreturn]] void usage_error(const std::string &message)
 {
     fail_with(EXIT_USAGE, "zorvane:mm:usage", message + "\n" + USAGE);
@@ -138,7 +146,7 @@ void decode(MatrixEntry *entry, int32_t selector, int first_of_its_name, Matrix 
     MatrixPlan plan;
     int status = plan_matrix(&channel, &entry->header, selector, &plan, problem);
     if (status != DECODE_DONE)
-        fail(status_identifier(status), name + problem);
+        fail(reader_identifier(decode_problem(status)), name + problem);
     SparseOutput output = {};
     double imag_start = 0.0;
     output.imag = plan.complex_values ? &imag_start : nullptr;
@@ -154,10 +162,8 @@ void decode(MatrixEntry *entry, int32_t selector, int first_of_its_name, Matrix 
     int32_t decode_status = DECODE_DONE;
     int end_record_read = 0;
     DECODECOLUMNS(&channel, &output, &plan, &decode_status, problem, &end_record_read);
-    if (decode_status == DECODE_CAPACITY)
-        snprintf(problem, sizeof problem, "Too many non-zeros in matrix.");
     if (decode_status != DECODE_DONE)
-        fail(status_identifier(decode_status), name + problem);
+        fail(reader_identifier(decode_problem(decode_status)), name + problem);
     finish_watched_matrix(&channel, entry, &watch, end_record_read, &long_records);
 }
 
@@ -443,7 +449,7 @@ int main(int argc, char **argv)
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc &) {
-        fail(OUT_OF_MEMORY, "Out of memory.");
+        fail(reader_identifier(PROBLEM_OUT_OF_MEMORY), "Out of memory.");
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "decode.h"
 #include "encode.h"
+#include "save.h"
 #include "scan.h"
 
 namespace {
@@ -63,6 +64,55 @@ double in_precision(double v, int single) { return single ? static_cast<double>(
 
 bool same(double a, double b) { return (std::isnan(a) && std::isnan(b)) || memcmp(&a, &b, 8) == 0; }
 
+std::vector<unsigned char> bytes_of_file()
+{
+    std::vector<unsigned char> bytes;
+    FILE *f = fopen(file_path(), "rb");
+    if (f == nullptr)
+        return bytes;
+    for (int c; (c = fgetc(f)) != EOF;)
+        bytes.push_back(static_cast<unsigned char>(c));
+    fclose(f);
+    return bytes;
+}
+
+// Appending with options the input chooses to a file of a kind it chooses:
+// a refused append leaves the file as it was; an accepted one leaves both
+// matrices, the appended one whole.
+void check_append(uint8_t choice, uint8_t digits, SaveItem *item)
+{
+    SaveOptions first = default_save_options();
+    first.text = choice & 1;
+    first.big_endian = (choice >> 1) & 1;
+    SaveItem one = {{'F', 'I', 'R', 'S', 'T', ' ', ' ', ' '}, {1, 1, nullptr, nullptr, nullptr, nullptr}, 0, NO_FORM, {}};
+    double value = 2.5;
+    one.source.real = &value;
+    Problem problem;
+    if (save_matrices(&channel, file_path(), first, &one, 1, nullptr, &problem) != 0)
+        finding(problem.message);
+    std::vector<unsigned char> before = bytes_of_file();
+    SaveOptions o = default_save_options();
+    o.append = 1;
+    o.given_format = (choice >> 2) & 1, o.text = (choice >> 3) & 1;
+    o.given_byte_order = (choice >> 4) & 1, o.big_endian = (choice >> 5) & 1;
+    o.given_digits = (choice >> 6) & 1, o.digits = 1 + digits % 20;
+    o.encoding = (choice >> 7) & 1 ? ENCODING_VALUE_COUNT : ENCODING_AUTO;
+    if (save_matrices(&channel, file_path(), o, item, 1, nullptr, &problem) != 0) {
+        if (bytes_of_file() != before)
+            finding("a refused append changed the file");
+        return;
+    }
+    if (open_matrix_file(&channel, file_path()) != 0)
+        finding("the appended file does not open");
+    MatrixEntry entry;
+    int count = 0;
+    while (next_structural_matrix(&channel, &entry, nullptr))
+        ++count;
+    close_channel(&channel);
+    if (count != 2)
+        finding("an accepted append did not leave both matrices");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -107,6 +157,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     MatrixSource source = {rows, columns, pointers.data(), row_indices.data(), real.data(),
                            complex_values ? imag.data() : nullptr};
+    if ((data[3] >> 1) & 1) {
+        SaveItem item = {{'A', 'P', ' ', ' ', ' ', ' ', ' ', ' '}, source, single, NO_FORM, {}};
+        check_append(data[0], data[1], &item);
+        return 0;
+    }
     EncodePlan plan;
     char problem[PROBLEM_LENGTH];
     char name[NAME_LENGTH] = {'R', 'T', ' ', ' ', ' ', ' ', ' ', ' '};

@@ -68,6 +68,14 @@ int enlarge_long_records(WordStore *store, int64_t count, void *)
 
 MatrixChannel *plugin_channel() { return &channel; }
 
+const char *reader_identifier(int problem_status)
+{
+    // The reading plug-ins raise the core's problems under zorvane's own identifiers.
+    static char identifier[64];
+    snprintf(identifier, sizeof identifier, "MATLAB:zorvane:%s", problem_mnemonic(problem_status));
+    return identifier;
+}
+
 void suspend_for_host()
 {
     suspended = channel.is_open && !channel.writing;
@@ -77,7 +85,7 @@ void suspend_for_host()
 void resume_after_host()
 {
     if (suspended && resume_channel(&channel) != 0)
-        raise_closed(BAD_FILE, FILE_CHANGED);
+        raise_closed(reader_identifier(PROBLEM_BAD_FILE), FILE_CHANGED);
     suspended = 0;
 }
 
@@ -187,7 +195,7 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderW
     MatrixPlan plan;
     int status = plan_matrix(&channel, header, selector, &plan, problem);
     if (status != DECODE_DONE)
-        return status_identifier(status);
+        return reader_identifier(decode_problem(status));
     suspend_for_host();
     *matrix = MXCREATESPARSE730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, plan.complex_values);
     resume_after_host();
@@ -206,10 +214,8 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderW
     output.watch = watch;
     int32_t decode_status = DECODE_DONE;
     DECODECOLUMNS(&channel, &output, &plan, &decode_status, problem, end_record_read);
-    if (decode_status == DECODE_CAPACITY)
-        snprintf(problem, PROBLEM_LENGTH, "Too many non-zeros in matrix.");
     if (decode_status != DECODE_DONE)
-        return status_identifier(decode_status);
+        return reader_identifier(decode_problem(decode_status));
     // The pointers now hold every column; the trim fails only without
     // memory, and then the output keeps its larger room.
     MXSETN730(*matrix, plan.column_count);

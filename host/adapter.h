@@ -20,6 +20,9 @@ extern const char NOT_FOUND[];
 // The plug-in's one channel, kept where the host's error can close it.
 MatrixChannel *plugin_channel();
 
+// "MATLAB:zorvane:" and the mnemonic of a problem status (problem.h).
+const char *reader_identifier(int problem_status);
+
 // At the start of every call: whatever an ended call held, its host freed.
 void begin_call_memory();
 // Before a call returns: frees the call's own memory.

@@ -18,7 +18,9 @@
 %
 %   Example:
 %     info = zorvane_dir ('model.op4');
-%     printf ('%-8s %8d x %-8d %s\n', [{info.name}; {info.rows}; {info.columns}; {info.encoding}]{:});
+%     for k = 1:numel (info)
+%       fprintf ('%-8s %8d x %-8d %s\n', info(k).name, info(k).rows, info(k).columns, info(k).encoding);
+%     end
 %
 %   See also zorvane_load, zorvane.
 

@@ -31,7 +31,7 @@ void *host_array(void *p, int64_t count, size_t size)
 {
     void *q = MXREALLOC(p, static_cast<size_t>(count > 0 ? count : 1) * size);
     if (q == nullptr)
-        raise_closed(OUT_OF_MEMORY, "Out of memory for the list of matrices.");
+        raise_closed(reader_identifier(PROBLEM_OUT_OF_MEMORY), "Out of memory for the list of matrices.");
     return q;
 }
 
