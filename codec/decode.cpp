@@ -17,6 +17,8 @@
 
 namespace {
 
+// The format's own drop threshold: the solvers' readers take magnitudes up
+// to it for zeros, compared in the value's own precision.
 constexpr double SINGLE_THRESHOLD = static_cast<double>(1e-32f);
 constexpr double DOUBLE_THRESHOLD = 1e-32;
 constexpr int64_t FIRST_ALLOTMENT = ZORVANE_FIRST_ALLOTMENT;
@@ -27,7 +29,7 @@ constexpr int64_t POINTER_ALLOTMENT = int64_t(1) << 16;
 // How a matrix's string records give their strings' lengths.
 enum StringRule { RULE_UNDECIDED, RULE_WORDS, RULE_VALUE_COUNT };
 
-// Working state of one READCOLUMNS call.
+// Working state of one DECODECOLUMNS call.
 struct Decoder {
     MatrixChannel *ch;
     SparseOutput *output;
@@ -210,7 +212,9 @@ int three_way_kept(const Decoder *d, int64_t row)
 }
 
 // Packed strings: single precision keeps by the upper rule and the
-// threshold, double precision by the three-way rule alone.
+// threshold, double precision by the three-way rule alone. The rule
+// depends on the precision because the format's own reader has two code
+// paths here, and files written for it are read as it reads them.
 template <ValueLayout L> inline bool packed_kept(const Decoder *d, int64_t row, double real, double imaginary)
 {
     if (layout_is_double(L))

@@ -27,7 +27,7 @@ struct MatrixPlan {
     int64_t pointer_slots; // column pointers to create the output with
 };
 
-// What READCOLUMNS fills; slots is the room in values and rows. When the
+// What DECODECOLUMNS fills; slots is the room in values and rows. When the
 // room runs out below the capacity, grow (if set) is asked for more: it
 // returns 0 with values, rows, imag and slots updated, or 1 without memory.
 // Column pointers likewise: pointer_slots of them, grow_pointers (if set)

@@ -112,18 +112,6 @@ SaveOptions default_save_options()
     return o;
 }
 
-int writable_name(const char *name, char field[NAME_LENGTH])
-{
-    size_t length = strlen(name);
-    if (length == 0 || length > static_cast<size_t>(NAME_LENGTH) || strcmp(name, LIST_MODE_NAME) == 0)
-        return 0;
-    for (size_t k = 0; k < length; ++k)
-        if (name[k] < '!' || name[k] > 'z')
-            return 0;
-    blank_filled(name, length, field);
-    return 1;
-}
-
 int form_is_known(double form, int *square_needed)
 {
     // The forms both solver families know; 1, 3-6 and 8 are square by definition.

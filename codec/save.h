@@ -32,10 +32,6 @@ struct SaveItem {
     EncodePlan plan;
 };
 
-// 1 when name (a C string) can name a matrix in a file: 1 to 8 characters
-// from ! to z, and not the list-mode name; field gets it blank-filled.
-int writable_name(const char *name, char field[NAME_LENGTH]);
-
 // 1 when form is one the solvers know; square_needed tells whether it
 // needs a square matrix.
 int form_is_known(double form, int *square_needed);

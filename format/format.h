@@ -104,6 +104,27 @@ inline void blank_filled(const char *text, size_t length, char field[NAME_LENGTH
         field[i] = i < length ? text[i] : ' ';
 }
 
+// 1 when name (a C string) can name a matrix in a file: 1 to 8 characters
+// from ! to z, and not the list-mode name; field gets it blank-filled.
+inline int writable_name(const char *name, char field[NAME_LENGTH])
+{
+    size_t length = 0;
+    while (name[length] != '\0' && length <= static_cast<size_t>(NAME_LENGTH))
+        ++length;
+    if (length == 0 || length > static_cast<size_t>(NAME_LENGTH))
+        return 0;
+    int list_mode = length == static_cast<size_t>(NAME_LENGTH);
+    for (size_t k = 0; k < length; ++k) {
+        if (name[k] < '!' || name[k] > 'z')
+            return 0;
+        list_mode &= name[k] == LIST_MODE_NAME[k];
+    }
+    if (list_mode)
+        return 0;
+    blank_filled(name, length, field);
+    return 1;
+}
+
 // The name without its trailing blanks, as a C string.
 inline void trimmed_name(const char name[NAME_LENGTH], char text[NAME_LENGTH + 1])
 {

@@ -184,8 +184,8 @@ int text_argument(const mxArray *a, char *buffer, int64_t size)
 // The 64-bit, separate-complex API; MATLAB's own build adds this entry itself.
 HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_api_version)
 {
-    *built_by_release = 131435;
-    *target_api_version = 120586240;
+    *built_by_release = 0x2016B;        // R2016b, the release whose API this follows
+    *target_api_version = 0x07300000; // 7.3: 64-bit sizes, separate complex (MX_TARGET_API_VER)
 }
 #endif
 

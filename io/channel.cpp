@@ -443,6 +443,7 @@ int open_channel_for_writing(MatrixChannel *ch, const char *path, int append)
 {
     close_channel(ch);
     size_t length = strlen(path);
+    // Room for the temporary name's ".<pid>.<n>.tmp".
     if (length + 32 >= static_cast<size_t>(CHANNEL_PATH_LENGTH) || length == 0) {
         ch->write_error = ENAMETOOLONG;
         return 1;

@@ -51,7 +51,8 @@ struct MatrixChannel {
     char temporary[CHANNEL_PATH_LENGTH]; // a new file's name until it is complete
     char problem[PROBLEM_LENGTH];        // what was wrong with the last text record, or ""
     // The word buffer: word k of the column record read last is words[k - 1];
-    // zero in a new channel, never cleared, so higher words keep earlier reads.
+    // zero in a new channel, never cleared, so higher words keep earlier
+    // reads. Writing, it holds the words of the column record being encoded.
     uint32_t words[WORD_BUFFER_WORDS];
     unsigned char buffer[IO_BUFFER_BYTES];
 };

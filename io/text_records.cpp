@@ -256,7 +256,7 @@ struct WordSink {
     WordStore *store;
 };
 
-// Room for one more word; 0 when there is.
+// Room for needed words in all (the store beyond the buffer); 0 when there is.
 int sink_room(WordSink *sink, int64_t needed)
 {
     if (needed <= sink->capacity)
@@ -603,6 +603,7 @@ int text_write_header(MatrixChannel *ch, const HeaderRecord *header, int digits,
     t->layout = TEXT_T1;
     t->digits = digits;
     t->field_width = digits + 7;
+    // Lines of at most 80 characters, as 1P,kEw.d with k = 80 / w writes them.
     t->per_line = 80 / t->field_width > 1 ? 80 / t->field_width : 1;
     t->integer_width = wide ? T1_WIDE_FIELD : T1_FIELD;
     t->words_per_number = value_type_is_double(header->value_type) ? 2 : 1;
