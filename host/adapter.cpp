@@ -224,3 +224,126 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderW
     resume_after_host();
     return nullptr;
 }
+
+// --- Writers' matrices ----------------------------------------------------------
+
+const mxArray *double_matrix(const mxArray *a)
+{
+    if (MXISDOUBLE(a))
+        return a;
+    int64_t m = MXGETM730(a), n = MXGETN730(a);
+    if (MXISSPARSE(a)) { // only logical matrices are sparse and not double
+        int64_t count = MXGETJC730(a)[n];
+        mxArray *copy = MXCREATESPARSE730(m, n, count > 0 ? count : 1, 0);
+        memcpy(MXGETJC730(copy), MXGETJC730(a), static_cast<size_t>(n + 1) * sizeof(int64_t));
+        memcpy(MXGETIR730(copy), MXGETIR730(a), static_cast<size_t>(count) * sizeof(int64_t));
+        const auto *bits = static_cast<const mxLogical *>(MXGETDATA(a));
+        for (int64_t k = 0; k < count; ++k)
+            MXGETPR(copy)[k] = bits[k] != 0 ? 1.0 : 0.0;
+        return copy;
+    }
+    int complex_values = MXISCOMPLEX(a);
+    mxArray *copy = MXCREATEDOUBLEMATRIX730(m, n, complex_values);
+    int64_t count = m * n;
+    for (int part = 0; part <= complex_values; ++part) {
+        const void *data = part == 0 ? MXGETDATA(a) : MXGETIMAGDATA(a);
+        double *out = part == 0 ? MXGETPR(copy) : MXGETPI(copy);
+        for (int64_t k = 0; k < count; ++k) {
+            double value = 0;
+            switch (MXGETCLASSID(a)) {
+            case mxSINGLE_CLASS: value = static_cast<const float *>(data)[k]; break;
+            case mxLOGICAL_CLASS: value = static_cast<const mxLogical *>(data)[k] != 0; break;
+            case mxINT8_CLASS: value = static_cast<const int8_t *>(data)[k]; break;
+            case mxUINT8_CLASS: value = static_cast<const uint8_t *>(data)[k]; break;
+            case mxINT16_CLASS: value = static_cast<const int16_t *>(data)[k]; break;
+            case mxUINT16_CLASS: value = static_cast<const uint16_t *>(data)[k]; break;
+            case mxINT32_CLASS: value = static_cast<const int32_t *>(data)[k]; break;
+            case mxUINT32_CLASS: value = static_cast<const uint32_t *>(data)[k]; break;
+            case mxINT64_CLASS: value = static_cast<double>(static_cast<const int64_t *>(data)[k]); break;
+            default: value = static_cast<double>(static_cast<const uint64_t *>(data)[k]); break;
+            }
+            out[k] = value;
+        }
+    }
+    return copy;
+}
+
+MatrixSource matrix_source(const mxArray *a)
+{
+    MatrixSource s = {MXGETM730(a), MXGETN730(a), nullptr, nullptr, MXGETPR(a), MXGETPI(a)};
+    if (MXISSPARSE(a)) {
+        s.column_pointers = MXGETJC730(a);
+        s.row_indices = MXGETIR730(a);
+    }
+    return s;
+}
+
+// --- Cards ------------------------------------------------------------------------
+
+void raise_problem(const char *function, const Problem *problem)
+{
+    char identifier[64], message[PROBLEM_LENGTH + 64];
+    snprintf(identifier, sizeof identifier, "MATLAB:%s:%s", function, problem_mnemonic(problem->status));
+    if (problem->line > 0)
+        snprintf(message, sizeof message, "%s: line %lld: %s", function, static_cast<long long>(problem->line),
+                 problem->message);
+    else
+        snprintf(message, sizeof message, "%s: %s", function, problem->message);
+    raise_closed(identifier, message);
+}
+
+namespace {
+
+void *resize_for_cards(void *old, int64_t bytes, void *)
+{
+    if (bytes == 0) {
+        MXFREE(old);
+        return nullptr;
+    }
+    suspend_for_host();
+    void *grown = MXREALLOC(old, static_cast<size_t>(bytes));
+    resume_after_host();
+    return grown;
+}
+
+} // namespace
+
+CardMemory host_card_memory() { return CardMemory{resize_for_cards, nullptr}; }
+
+void collect_cards_for_host(const char *function, const mxArray *file, const mxArray *names, CardSet *set)
+{
+    char path[CHANNEL_PATH_LENGTH], identifier[64];
+    file_path_argument(file, function, path);
+    int64_t count = 0;
+    char(*upper)[CARD_NAME_LENGTH + 1] = nullptr;
+    const char **wanted = nullptr;
+    if (names != nullptr) {
+        if (!MXISCELL(names)) {
+            snprintf(identifier, sizeof identifier, "MATLAB:%s:BadNames", function);
+            MEXERRMSGIDANDTXT(identifier, "NAMES must be a cell array of matrix names.");
+        }
+        count = MXGETNUMBEROFELEMENTS(names);
+        upper = static_cast<char(*)[CARD_NAME_LENGTH + 1]>(MXREALLOC(nullptr, static_cast<size_t>(count + 1) * sizeof *upper));
+        wanted = static_cast<const char **>(MXREALLOC(nullptr, static_cast<size_t>(count + 1) * sizeof *wanted));
+        for (int64_t k = 0; k < count; ++k) {
+            char text[CARD_NAME_LENGTH + 2];
+            const mxArray *name = MXGETCELL(names, k);
+            if (name == nullptr || text_argument(name, text, sizeof text) ||
+                !card_name_is_valid(text, static_cast<int64_t>(strlen(text)), upper[k])) {
+                snprintf(identifier, sizeof identifier, "MATLAB:%s:BadNames", function);
+                MEXERRMSGIDANDTXT(identifier, "Each of NAMES must be a matrix name: 1-8 letters or digits, a letter first.");
+            }
+            wanted[k] = upper[k];
+        }
+    }
+    MatrixChannel *ch = plugin_channel();
+    if (path[0] == '\0' || open_channel(ch, path) != 0) {
+        Problem problem;
+        clear_problem(&problem);
+        set_problem(&problem, PROBLEM_CANNOT_OPEN, 0, "cannot open %s.", path);
+        raise_problem(function, &problem);
+    }
+    if (collect_cards(ch, host_card_memory(), wanted, count, set) != 0)
+        raise_problem(function, set->problem);
+    close_channel(ch);
+}

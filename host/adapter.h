@@ -5,7 +5,9 @@
 #ifndef HOST_ADAPTER_H
 #define HOST_ADAPTER_H
 
+#include "cards.h"
 #include "decode.h"
+#include "encode.h"
 #include "host.h"
 #include "host_struct.h"
 #include "scan.h"
@@ -60,5 +62,22 @@ int text_argument(const mxArray *a, char *buffer, int64_t size);
 // asked before each record (scan.h).
 const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderWatch *watch, mxArray **matrix,
                            int *end_record_read, char problem[PROBLEM_LENGTH]);
+
+// A numeric or logical 2-D array as a double array (a new one unless it
+// is double already), and that as a matrix source for the writers.
+const mxArray *double_matrix(const mxArray *a);
+MatrixSource matrix_source(const mxArray *a);
+
+// Raises a core problem under "MATLAB:<function>:<mnemonic>", the message
+// "<function>: [line N: ]..." (closing the channel first).
+[[noreturn]] void raise_problem(const char *function, const Problem *problem);
+
+// Memory for the card layer: host memory, the file closed while the host allocates.
+CardMemory host_card_memory();
+
+// The cards of the file input (checked as a file name) into set: every
+// matrix, or those named in the cell array names (null: all); raises
+// under function's identifiers (nInput and the like are the caller's).
+void collect_cards_for_host(const char *function, const mxArray *file, const mxArray *names, CardSet *set);
 
 #endif

@@ -46,58 +46,6 @@ void name_field(const mxArray *a, int64_t k, char field[NAME_LENGTH])
              static_cast<long long>(k + 1));
 }
 
-// A matrix of another class than double, as a double host array.
-const mxArray *as_double(const mxArray *a)
-{
-    if (MXISDOUBLE(a))
-        return a;
-    int64_t m = MXGETM730(a), n = MXGETN730(a);
-    if (MXISSPARSE(a)) { // only logical matrices are sparse and not double
-        int64_t count = MXGETJC730(a)[n];
-        mxArray *copy = MXCREATESPARSE730(m, n, count > 0 ? count : 1, 0);
-        memcpy(MXGETJC730(copy), MXGETJC730(a), static_cast<size_t>(n + 1) * sizeof(int64_t));
-        memcpy(MXGETIR730(copy), MXGETIR730(a), static_cast<size_t>(count) * sizeof(int64_t));
-        const auto *bits = static_cast<const mxLogical *>(MXGETDATA(a));
-        for (int64_t k = 0; k < count; ++k)
-            MXGETPR(copy)[k] = bits[k] != 0 ? 1.0 : 0.0;
-        return copy;
-    }
-    int complex_values = MXISCOMPLEX(a);
-    mxArray *copy = MXCREATEDOUBLEMATRIX730(m, n, complex_values);
-    int64_t count = m * n;
-    for (int part = 0; part <= complex_values; ++part) {
-        const void *data = part == 0 ? MXGETDATA(a) : MXGETIMAGDATA(a);
-        double *out = part == 0 ? MXGETPR(copy) : MXGETPI(copy);
-        for (int64_t k = 0; k < count; ++k) {
-            double value = 0;
-            switch (MXGETCLASSID(a)) {
-            case mxSINGLE_CLASS: value = static_cast<const float *>(data)[k]; break;
-            case mxLOGICAL_CLASS: value = static_cast<const mxLogical *>(data)[k] != 0; break;
-            case mxINT8_CLASS: value = static_cast<const int8_t *>(data)[k]; break;
-            case mxUINT8_CLASS: value = static_cast<const uint8_t *>(data)[k]; break;
-            case mxINT16_CLASS: value = static_cast<const int16_t *>(data)[k]; break;
-            case mxUINT16_CLASS: value = static_cast<const uint16_t *>(data)[k]; break;
-            case mxINT32_CLASS: value = static_cast<const int32_t *>(data)[k]; break;
-            case mxUINT32_CLASS: value = static_cast<const uint32_t *>(data)[k]; break;
-            case mxINT64_CLASS: value = static_cast<double>(static_cast<const int64_t *>(data)[k]); break;
-            default: value = static_cast<double>(static_cast<const uint64_t *>(data)[k]); break;
-            }
-            out[k] = value;
-        }
-    }
-    return copy;
-}
-
-MatrixSource source_of(const mxArray *a)
-{
-    MatrixSource s = {MXGETM730(a), MXGETN730(a), nullptr, nullptr, MXGETPR(a), MXGETPI(a)};
-    if (MXISSPARSE(a)) {
-        s.column_pointers = MXGETJC730(a);
-        s.row_indices = MXGETIR730(a);
-    }
-    return s;
-}
-
 void add_item(SaveCall *call, const char name[NAME_LENGTH], const mxArray *matrix, int single, int32_t form)
 {
     char label[NAME_LENGTH + 1];
@@ -106,7 +54,7 @@ void add_item(SaveCall *call, const char name[NAME_LENGTH], const mxArray *matri
         fail("BadMatrix", "%s: the matrix must be a numeric or logical 2-D array.", label);
     SaveItem *item = &call->items[call->count++];
     memcpy(item->name, name, NAME_LENGTH);
-    item->source = source_of(as_double(matrix));
+    item->source = matrix_source(double_matrix(matrix));
     item->single = single;
     item->form = form;
 }
