@@ -284,11 +284,15 @@ void raise_problem(const char *function, const Problem *problem)
 {
     char identifier[64], message[PROBLEM_LENGTH + 64];
     snprintf(identifier, sizeof identifier, "MATLAB:%s:%s", function, problem_mnemonic(problem->status));
+#ifdef HAVE_OCTAVE
+    function = ""; // Octave puts the function's name in front of the message itself
+#endif
+    int n = function[0] != '\0' ? snprintf(message, sizeof message, "%s: ", function) : 0;
     if (problem->line > 0)
-        snprintf(message, sizeof message, "%s: line %lld: %s", function, static_cast<long long>(problem->line),
-                 problem->message);
+        snprintf(message + n, sizeof message - static_cast<size_t>(n), "line %lld: %s",
+                 static_cast<long long>(problem->line), problem->message);
     else
-        snprintf(message, sizeof message, "%s: %s", function, problem->message);
+        snprintf(message + n, sizeof message - static_cast<size_t>(n), "%s", problem->message);
     raise_closed(identifier, message);
 }
 

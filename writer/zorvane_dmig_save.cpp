@@ -26,7 +26,11 @@ void fail(const char *mnemonic, const char *format, ...)
 {
     char identifier[64], message[PROBLEM_LENGTH + CHANNEL_PATH_LENGTH];
     snprintf(identifier, sizeof identifier, "MATLAB:%s:%s", FUNCTION, mnemonic);
+#ifdef HAVE_OCTAVE
+    int n = 0; // Octave puts the function's name in front of the message itself
+#else
     int n = snprintf(message, sizeof message, "%s: ", FUNCTION);
+#endif
     va_list args;
     va_start(args, format);
     vsnprintf(message + n, sizeof message - static_cast<size_t>(n), format, args);
