@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "cards.h"
 #include "decode.h"
 #include "encode.h"
 #include "market.h"
@@ -179,8 +180,9 @@ std::string file_safe(const std::string &name)
     return safe;
 }
 
-// Writes DIR/FILE under a temporary name of its own, renamed when complete.
-void write_market_file(const std::string &dir, const std::string &file, const MatrixEntry *entry, const Matrix *m)
+// Writes DIR/FILE under a temporary name of its own, renamed when complete;
+// write puts the content and returns nonzero on failure.
+template <typename Content> void write_output_file(const std::string &dir, const std::string &file, Content write)
 {
     std::string path = dir + "/" + file, temporary;
     int fd = -1;
@@ -193,15 +195,139 @@ void write_market_file(const std::string &dir, const std::string &file, const Ma
     FILE *out = fd >= 0 ? fdopen(fd, "w") : nullptr;
     if (out == nullptr)
         fail("zorvane:mm:write", "cannot write " + path + ": " + strerror(errno));
-    const HeaderRecord *h = &entry->header;
-    int failed = write_market(out, header_rows(h->row_count), h->column_count, m->starts, m->rows.data(),
-                              m->values.data(), value_type_is_complex(h->value_type) ? m->imag.data() : nullptr);
+    int failed = write(out);
     failed |= fclose(out) != 0;
     if (failed || rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         fail("zorvane:mm:write", "cannot write " + path);
     }
     run_state.written.push_back(path);
+}
+
+void write_market_file(const std::string &dir, const std::string &file, const MatrixEntry *entry, const Matrix *m)
+{
+    const HeaderRecord *h = &entry->header;
+    write_output_file(dir, file, [&](FILE *out) {
+        return write_market(out, header_rows(h->row_count), h->column_count, m->starts, m->rows.data(), m->values.data(),
+                            value_type_is_complex(h->value_type) ? m->imag.data() : nullptr);
+    });
+}
+
+void make_folder(const std::string &dir);
+
+// --- Bulk-data cards --------------------------------------------------------------
+
+void *resize_plain(void *old, int64_t bytes, void *)
+{
+    if (bytes == 0) {
+        free(old);
+        return nullptr;
+    }
+    return realloc(old, static_cast<size_t>(bytes));
+}
+
+[[noreturn]] void card_failure(const Problem *p)
+{
+    std::string identifier = std::string("MATLAB:zorvane_dmig_load:") + problem_mnemonic(p->status);
+    fail(identifier.c_str(), (p->line > 0 ? "line " + std::to_string(p->line) + ": " : std::string()) + p->message);
+}
+
+// The cards of a file that is no matrix file; a file without any is none of either.
+void collect_file_cards(const char *path, const std::vector<std::string> &names, CardSet *set)
+{
+    if (open_channel(&channel, path) != 0)
+        fail("zorvane", "Could not open file");
+    std::vector<std::string> upper;
+    std::vector<const char *> wanted;
+    for (const std::string &n : names) {
+        char field[CARD_NAME_LENGTH + 1];
+        if (!card_name_is_valid(n.c_str(), static_cast<int64_t>(n.size()), field))
+            usage_error("'" + n + "' is no matrix name");
+        upper.emplace_back(field);
+    }
+    for (const std::string &u : upper)
+        wanted.push_back(u.c_str());
+    if (collect_cards(&channel, CardMemory{resize_plain, nullptr}, names.empty() ? nullptr : wanted.data(),
+                      static_cast<int64_t>(wanted.size()), set) != 0)
+        card_failure(set->problem);
+    close_channel(&channel);
+    if (set->matrix_count == 0)
+        fail("zorvane:mm:NotMatrixFile", "Not a matrix file: its first record is neither a binary record nor a text "
+                                         "header, and it holds no DMIG or DMI cards.");
+    for (int64_t k = 0; k < set->matrix_count; ++k)
+        if (set->matrices[k].wanted && order_card_labels(set, k) != 0)
+            card_failure(set->problem);
+}
+
+void list_cards(const char *path)
+{
+    CardSet set;
+    collect_file_cards(path, {}, &set);
+    printf("%-8s %-4s %5s %5s %10s %10s %10s\n", "name", "card", "form", "type", "rows", "columns", "terms");
+    for (int64_t k = 0; k < set.matrix_count; ++k) {
+        const CardMatrix *m = &set.matrices[k];
+        printf("%-8s %-4s %5d %5d %10lld %10lld %10lld\n", m->name, m->kind == CARD_DMIG ? "DMIG" : "DMI", m->form, m->type,
+               static_cast<long long>(m->rows), static_cast<long long>(m->columns), static_cast<long long>(m->terms));
+    }
+    release_cards(&set);
+}
+
+// NAME.mtx for each matrix, and for DMIG NAME.rows and NAME.cols: one "point component" a line.
+void convert_cards(const char *path, const std::string &dir, const std::vector<std::string> &names)
+{
+    CardSet set;
+    collect_file_cards(path, names, &set);
+    make_folder(dir);
+    for (int64_t k = 0; k < set.matrix_count; ++k) {
+        const CardMatrix *m = &set.matrices[k];
+        if (!m->wanted)
+            continue;
+        int complex_values = m->type == 3 || m->type == 4;
+        int64_t bound = card_entry_bound(&set, k);
+        std::vector<int64_t> pointers(static_cast<size_t>(m->columns + 1)), rows(static_cast<size_t>(bound + 1));
+        std::vector<double> real(static_cast<size_t>(bound + 1)), imag(complex_values ? static_cast<size_t>(bound + 1) : 0);
+        CardOutput out = {pointers.data(), rows.data(), real.data(), complex_values ? imag.data() : nullptr};
+        int64_t entries = 0;
+        if (place_card_matrix(&set, k, &out, &entries) != 0)
+            card_failure(set.problem);
+        std::vector<ColumnStart> starts;
+        for (int64_t c = 0; c < m->columns; ++c)
+            if (pointers[static_cast<size_t>(c + 1)] > pointers[static_cast<size_t>(c)])
+                starts.push_back(ColumnStart{c, pointers[static_cast<size_t>(c)]});
+        starts.push_back(ColumnStart{m->columns, entries});
+        std::string base = file_safe(m->name);
+        write_output_file(dir, base + ".mtx", [&](FILE *f) {
+            return write_market(f, m->rows, m->columns, starts, rows.data(), real.data(),
+                                complex_values ? imag.data() : nullptr);
+        });
+        if (m->kind != CARD_DMIG)
+            continue;
+        for (int side = 0; side < 2; ++side)
+            write_output_file(dir, base + (side == 0 ? ".rows" : ".cols"), [&](FILE *f) {
+                int64_t count = side == 0 ? m->rows : m->columns;
+                for (int64_t r = 0; r < count; ++r) {
+                    int64_t label[2];
+                    if (side == 0)
+                        card_row_label(&set, k, r, label);
+                    else
+                        card_column_label(&set, k, r, label);
+                    if (fprintf(f, "%lld %lld\n", static_cast<long long>(label[0]), static_cast<long long>(label[1])) < 0)
+                        return 1;
+                }
+                return 0;
+            });
+    }
+    release_cards(&set);
+}
+
+// Whether a file is a matrix file (else its cards are read).
+bool is_matrix_file(const char *path)
+{
+    if (open_matrix_file(&channel, path) != 0)
+        fail("zorvane", "Could not open file");
+    bool matrix_file = !is_foreign_file(&channel);
+    close_channel(&channel);
+    return matrix_file;
 }
 
 // Standard input as a file of its own (the reader reads by position), kept until the run ends.
@@ -520,7 +646,13 @@ int run(int argc, char **argv)
         usage_error("a file is needed");
     } else if (!dir.empty()) {
         std::vector<std::string> names(operands.begin() + 1, operands.end());
-        convert(input_path(operands[0]).c_str(), dir, names, selector_from_double(selector));
+        std::string path = input_path(operands[0]);
+        if (is_matrix_file(path.c_str()))
+            convert(path.c_str(), dir, names, selector_from_double(selector));
+        else if (given_selector)
+            usage_error("-s is for matrix files, not cards");
+        else
+            convert_cards(path.c_str(), dir, names);
     } else if (given_selector) {
         usage_error("names and -s go with -o DIR");
     } else {
@@ -532,7 +664,15 @@ int run(int argc, char **argv)
         for (size_t k = 0; k < operands.size(); ++k) {
             if (k > 0)
                 printf("\n");
-            list(input_path(operands[k]).c_str(), operands.size() > 1 ? operands[k].c_str() : nullptr);
+            std::string path = input_path(operands[k]);
+            const char *heading = operands.size() > 1 ? operands[k].c_str() : nullptr;
+            if (is_matrix_file(path.c_str())) {
+                list(path.c_str(), heading);
+            } else {
+                if (heading != nullptr)
+                    printf("%s:\n", heading);
+                list_cards(path.c_str());
+            }
         }
     }
     free(long_records.words);

@@ -13,6 +13,7 @@ function test_cards ()
   errors (f);
   round_trips (f, dir);
   digits (f);
+  command (f, dir);
   printf ("test_cards: all checks passed\n");
 endfunction
 
@@ -231,4 +232,24 @@ function digits (f)
     assert (back(4) <= realmax && back(4) > 0.99 * realmax, "toward zero where rounding up overflows");
     assert (isempty (regexp (fileread (f), '[0-9]E', 'once')), "doubles carry D");
   endfor
+endfunction
+
+## zorvane-mm lists a punch file's matrices and writes each as Matrix
+## Market with its labels.
+function command (f, dir)
+  K = sparse ([2 -1; -1 2]);
+  zorvane_dmig_save (f, "KAAX", K, [7 1; 7 2], [7 1; 7 2]);
+  [status, text] = system (sprintf ("./zorvane-mm '%s'", f));
+  assert (status, 0);
+  assert (! isempty (regexp (text, "KAAX +DMIG +6 +2 +2 +2")), text);
+  out = fullfile (dir, "mm");
+  [status, text] = system (sprintf ("./zorvane-mm '%s' -o '%s'", f, out));
+  assert (status, 0, text);
+  assert (dlmread (fullfile (out, "KAAX.rows")), [7 1; 7 2]);
+  assert (dlmread (fullfile (out, "KAAX.cols")), [7 1; 7 2]);
+  fid = fopen (fullfile (out, "KAAX.mtx")); fgetl (fid); fgetl (fid); t = fscanf (fid, "%f", [3 Inf])'; fclose (fid);
+  assert (isequal (sparse (t(:, 1), t(:, 2), t(:, 3)), K));
+  put (f, "DMIG    K              0       7       2\n");
+  [status, text] = system (sprintf ("./zorvane-mm '%s' 2>&1", f));
+  assert (status == 1 && ! isempty (strfind (text, "MATLAB:zorvane_dmig_load:BadCard: line 1:")), text);
 endfunction
