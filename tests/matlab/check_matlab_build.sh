@@ -23,9 +23,9 @@ done
 cmake -S "$ROOT" -B "$WORK/build" -DMatlab_ROOT_DIR="$FAKE" -DZORVANE_REQUIRE_OCTAVE=OFF -DZORVANE_TESTS=OFF \
   | grep "MATLAB found"
 cmake --build "$WORK/build" -j "$(nproc)" --target zorvane_matlab zorvane_dir_matlab zorvane_load_matlab \
-  zorvane_save_matlab tessik_matlab >/dev/null
+  zorvane_save_matlab zorvane_dmig_load_matlab zorvane_dmig_dir_matlab zorvane_dmig_save_matlab tessik_matlab >/dev/null
 count=0
-for plugin in zorvane zorvane_dir zorvane_load zorvane_save; do
+for plugin in zorvane zorvane_dir zorvane_load zorvane_save zorvane_dmig_load zorvane_dmig_dir zorvane_dmig_save; do
   entries="$(nm --defined-only "$WORK/build/matlab/$plugin.mexa64" | grep -c ' T mexfilerequiredapiversion$')"
   [ "$entries" = 1 ] || { echo "matlab: $plugin defines mexfilerequiredapiversion $entries times" >&2; exit 1; }
   count=$((count + 1))

@@ -18,7 +18,7 @@ ZORVANE_BUILD_WITHOUT_MAKE="$without_make" octave-cli --no-gui --norc --no-histo
   pkg global_list '$WORK/global_packages';
   pkg install -local '$tarball';
   pkg load zorvane;
-  for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load', 'zorvane_save'}
+  for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load', 'zorvane_save', 'zorvane_dmig_load', 'zorvane_dmig_dir', 'zorvane_dmig_save'}
     assert (exist (name{1}), 3, [name{1} ' is not a plug-in']);
     assert (! isempty (strfind (evalc (['help ' name{1}]), upper (name{1}))), ['no help for ' name{1}]);
   endfor
@@ -26,7 +26,7 @@ ZORVANE_BUILD_WITHOUT_MAKE="$without_make" octave-cli --no-gui --norc --no-histo
   printf ('%s', report);
   passed = sscanf (report(strfind (report, 'PASS') + 4:end), '%d', 1);
   failed = sscanf (report(strfind (report, 'FAIL') + 4:end), '%d', 1);
-  assert (passed >= 9, 'too few built-in tests ran');
+  assert (passed >= 14, 'too few built-in tests ran');
   assert (failed, 0);
   pkg unload zorvane;
   pkg uninstall -local zorvane;
