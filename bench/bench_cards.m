@@ -46,7 +46,7 @@ t = tic;
 count = 0;
 while (count < sample)
   line = fgetl (fid);
-  if (line(1) == "*")
+  if (line(1) == "*" && numel (line) >= 56)
     point = str2double (line(9:24)); component = str2double (line(25:40)); value = str2double (strrep (line(41:56), "D", "E"));
     count++;
   endif

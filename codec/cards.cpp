@@ -31,6 +31,7 @@ struct CardParse {
     int32_t values[9];  // a header's fields 3-8
     int64_t lines[9];
     int64_t point;      // a DMIG column card's point (field 3), then its label key
+    int single, complex_values; // of its matrix: TIN 1 or 3, TIN 3 or 4
     // A DMIG term being read: its fields G, C, A, B.
     int64_t term_point, term_component;
     double term_real, term_imag;
@@ -202,6 +203,8 @@ int begin_column(CardSet *set, CardParse *c, int64_t column, int64_t line)
         return set_problem(set->problem, PROBLEM_BAD_CARD, line, "a column card of %s before its %s header.", c->name,
                            c->kind == CARD_DMIG ? "DMIG" : "DMI");
     CardMatrix *m = &set->matrices[c->matrix];
+    c->single = is_single_type(m->type);
+    c->complex_values = is_complex_type(m->type);
     if (c->kind == CARD_DMI && column > m->columns)
         return set_problem(set->problem, PROBLEM_BAD_CARD, line, "column %lld lies outside the %lld x %lld matrix %s.",
                            static_cast<long long>(column), static_cast<long long>(m->rows),
@@ -308,21 +311,19 @@ int dmig_column_field(CardSet *set, CardParse *c, int64_t index, const CardField
     }
     if (index < 5)
         return 0;
-    const CardMatrix *m = &set->matrices[c->matrix];
-    int single = is_single_type(m->type);
-    switch ((index - 5) % 4) {
+    switch ((index - 5) & 3) {
     case 0:
         c->term_nonblank = f->length > 0;
         c->term_line = f->line;
         c->term_imag_given = 0;
         return integer_field(set, f, &c->term_point);
     case 1: c->term_nonblank |= f->length > 0; return integer_field(set, f, &c->term_component);
-    case 2: c->term_nonblank |= f->length > 0; return real_field(set, f, single, &c->term_real);
+    case 2: c->term_nonblank |= f->length > 0; return real_field(set, f, c->single, &c->term_real);
     default:
         c->term_nonblank |= f->length > 0;
-        if (f->length > 0 && !is_complex_type(m->type))
+        if (f->length > 0 && !c->complex_values)
             return bad(set, f->line, "an imaginary part \"%s\" in a real matrix.", f->text, f->length);
-        if (real_field(set, f, single, &c->term_imag) != 0)
+        if (real_field(set, f, c->single, &c->term_imag) != 0)
             return set->problem->status;
         return end_dmig_term(set, c);
     }
@@ -462,6 +463,21 @@ int card_ends(void *context)
     return 0;
 }
 
+// A BEGIN BULK line: the file's bulk data starts after it.
+int cards_restart(void *context)
+{
+    auto *set = static_cast<CardSet *>(context);
+    set->matrix_count = set->card_count = set->term_count = 0;
+    return 0;
+}
+
+// The end of a column card's terms: where the next card's begin.
+int64_t terms_end(const CardSet *set, int64_t card)
+{
+    int64_t next = card + 1;
+    return next < set->card_count ? set->cards[next].first_term : set->term_count;
+}
+
 // --- Labels --------------------------------------------------------------------
 
 uint64_t hash(int64_t key) { return static_cast<uint64_t>(key) * 0x9E3779B97F4A7C15ull; }
@@ -530,11 +546,6 @@ void release_table(CardSet *set, LabelTable *t)
     *t = LabelTable{};
 }
 
-int64_t terms_end(const CardSet *set, int64_t card)
-{
-    int64_t next = card + 1;
-    return next < set->card_count ? set->cards[next].first_term : set->term_count;
-}
 
 // --- Placing ---------------------------------------------------------------------
 
@@ -568,10 +579,69 @@ void term_place(const CardSet *set, const CardMatrix *m, int64_t card, int64_t t
         *row = set->term_rows[term] - 1;
         return;
     }
-    const LabelTable *rows = &m->row_labels;
-    const LabelTable *columns = m->form == 1 || m->form == 6 ? &m->row_labels : &m->column_labels;
-    *column = table_place(columns, set->cards[card].column);
-    *row = table_place(rows, set->term_rows[term]);
+    // Ordering the labels put their places where their keys were.
+    *column = set->cards[card].column;
+    *row = set->term_rows[term];
+}
+
+// Calls visit(key) for every row key (rows) and column key (columns) of the matrix.
+template <typename Visit> void each_key(CardSet *set, const CardMatrix *m, bool rows, bool columns, Visit visit)
+{
+    for (int64_t card = m->first_card; card >= 0; card = set->cards[card].next_card) {
+        if (columns)
+            visit(&set->cards[card].column);
+        if (rows)
+            for (int64_t t = set->cards[card].first_term; t < terms_end(set, card); ++t)
+                visit(&set->term_rows[t]);
+    }
+}
+
+// Orders the labels of the chosen sides into t and puts each key's place
+// where the key was. Keys close together (a model's points usually are)
+// are marked in an array over their range and taken in order by one scan;
+// others go through a hash table and a sort.
+int order_keys(CardSet *set, const CardMatrix *m, LabelTable *t, bool rows, bool columns)
+{
+    int64_t low = INT64_MAX, high = INT64_MIN, keys = 0;
+    each_key(set, m, rows, columns, [&](int64_t *key) {
+        low = *key < low ? *key : low;
+        high = *key > high ? *key : high;
+        ++keys;
+    });
+    if (keys == 0)
+        return 0;
+    int64_t range = high - low + 1;
+    if (range < INT32_MAX && range <= 16 * keys + 65536) {
+        int32_t *places = nullptr;
+        int64_t room = 0;
+        if (grow(set, &places, &room, range) != 0)
+            return set->problem->status;
+        std::fill(places, places + range, int32_t(0));
+        each_key(set, m, rows, columns, [&](int64_t *key) { places[*key - low] = 1; });
+        int64_t count = 0;
+        for (int64_t k = 0; k < range; ++k)
+            count += places[k];
+        int64_t ordered_room = 0;
+        if (grow(set, &t->ordered, &ordered_room, count) != 0) {
+            release(set, &places);
+            return set->problem->status;
+        }
+        t->count = 0;
+        for (int64_t k = 0; k < range; ++k)
+            if (places[k] != 0) {
+                t->ordered[t->count] = low + k;
+                places[k] = static_cast<int32_t>(t->count++);
+            }
+        each_key(set, m, rows, columns, [&](int64_t *key) { *key = places[*key - low]; });
+        release(set, &places);
+        return 0;
+    }
+    int failed = 0;
+    each_key(set, m, rows, columns, [&](int64_t *key) { failed = failed || table_insert(set, t, *key) != 0; });
+    if (failed || table_order(set, t) != 0)
+        return set->problem->status;
+    each_key(set, m, rows, columns, [&](int64_t *key) { *key = table_place(t, *key); });
+    return 0;
 }
 
 } // namespace
@@ -588,7 +658,7 @@ int collect_cards(MatrixChannel *ch, CardMemory memory, const char *const *names
     clear_problem(problem);
     CardParse parse = {};
     set->parse = &parse;
-    CardSink sink = {card_begins, card_field, card_ends, set};
+    CardSink sink = {card_begins, card_field, card_ends, cards_restart, set};
     int status = read_cards(ch, &sink, problem);
     set->parse = nullptr;
     if (status != 0)
@@ -606,18 +676,22 @@ int order_card_labels(CardSet *set, int64_t matrix)
         return 0;
     int square = m->form == 1 || m->form == 6;
     LabelTable *rows = &m->row_labels, *columns = square ? rows : &m->column_labels;
-    for (int64_t card = m->first_card; card >= 0; card = set->cards[card].next_card) {
-        int64_t before = columns->count;
-        if (table_insert(set, columns, set->cards[card].column) != 0)
-            return set->problem->status;
-        if (m->form == 9 && columns->count > before && columns->count > m->ncol)
-            return set_problem(set->problem, PROBLEM_BAD_CARD, set->cards[card].line,
-                               "%s has more columns than its NCOL (%lld).", m->name, static_cast<long long>(m->ncol));
-        for (int64_t t = set->cards[card].first_term; t < terms_end(set, card); ++t)
-            if (table_insert(set, rows, set->term_rows[t]) != 0)
+    if (m->form == 9) {
+        // The first column card beyond NCOL, in file order.
+        LabelTable seen = {};
+        for (int64_t card = m->first_card; card >= 0; card = set->cards[card].next_card) {
+            if (table_insert(set, &seen, set->cards[card].column) != 0)
                 return set->problem->status;
+            if (seen.count > m->ncol) {
+                release_table(set, &seen);
+                return set_problem(set->problem, PROBLEM_BAD_CARD, set->cards[card].line,
+                                   "%s has more columns than its NCOL (%lld).", m->name, static_cast<long long>(m->ncol));
+            }
+        }
+        release_table(set, &seen);
     }
-    if (table_order(set, rows) != 0 || (!square && table_order(set, columns) != 0))
+    if (square ? order_keys(set, m, rows, true, true) != 0
+               : order_keys(set, m, rows, true, false) != 0 || order_keys(set, m, columns, false, true) != 0)
         return set->problem->status;
     m->rows = rows->count;
     m->given_columns = columns->count;
@@ -671,7 +745,10 @@ int place_card_matrix(CardSet *set, int64_t matrix, CardOutput *out, int64_t *en
     for (int64_t c = 0; c < m->columns; ++c) {
         int64_t begin = starts[c], end = starts[c + 1];
         starts[c] = kept;
-        std::sort(slots + begin, slots + end);
+        // Punch files give each column's rows in order, and the mirrors of
+        // later columns follow them in order: most columns are sorted already.
+        if (!std::is_sorted(slots + begin, slots + end))
+            std::sort(slots + begin, slots + end);
         for (int64_t k = begin; k < end; ++k) {
             int64_t term = slots[k].source / 2;
             double re = set->term_real[term], im = imag_of(set, term);

@@ -16,40 +16,6 @@ namespace {
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_sign(char c) { return c == '+' || c == '-'; }
 
-// The shape of a real's text: [sign] digits [. digits] [exponent], with at
-// least one digit in the mantissa; *point tells whether it had a point.
-bool real_shape(const char *t, int64_t n, bool *point)
-{
-    int64_t p = 0, digits = 0;
-    *point = false;
-    if (p < n && is_sign(t[p]))
-        ++p;
-    for (; p < n && (is_digit(t[p]) || (t[p] == '.' && !*point)); ++p) {
-        if (t[p] == '.')
-            *point = true;
-        else
-            ++digits;
-    }
-    if (digits == 0)
-        return false;
-    if (p == n)
-        return true;
-    char c = t[p];
-    if (c == 'E' || c == 'e' || c == 'D' || c == 'd') {
-        ++p;
-        if (p < n && is_sign(t[p]))
-            ++p;
-    } else if (is_sign(c)) {
-        ++p;
-    } else {
-        return false;
-    }
-    int64_t exponent_digits = 0;
-    for (; p < n && is_digit(t[p]); ++p)
-        ++exponent_digits;
-    return exponent_digits > 0 && p == n;
-}
-
 // Digits and decimal exponent of a value's scientific text d.ddde[+-]x.
 struct Decimal {
     char digits[800];
@@ -182,16 +148,100 @@ int card_integer(const char *t, int64_t n, int64_t *value)
 
 int card_text_is_real(const char *t, int64_t n) { return memchr(t, '.', static_cast<size_t>(n)) != nullptr; }
 
+namespace {
+
+// Exact powers of ten: every one up to 10^22 is a double, up to 10^10 a float.
+constexpr double DOUBLE_POWERS[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr float SINGLE_POWERS[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+// A real's text in one pass: its digits as an integer (while they fit),
+// their count, the power of ten they are scaled by, and whether it has a
+// point; false when the text is no real's.
+struct RealText {
+    uint64_t digits;
+    int count;       // significant digits
+    int64_t scale;   // value = digits x 10^scale
+    bool negative, point;
+};
+
+bool scan_real(const char *t, int64_t n, RealText *r)
+{
+    *r = RealText{};
+    int64_t p = 0, mantissa_digits = 0;
+    r->negative = t[0] == '-';
+    if (is_sign(t[0]))
+        ++p;
+    for (; p < n; ++p) {
+        char c = t[p];
+        if (c == '.' && !r->point) {
+            r->point = true;
+            continue;
+        }
+        if (!is_digit(c))
+            break;
+        ++mantissa_digits;
+        if (r->count == 0 && c == '0') {
+            if (r->point)
+                --r->scale;
+            continue;
+        }
+        if (r->count < 19) {
+            r->digits = r->digits * 10 + static_cast<uint64_t>(c - '0');
+            ++r->count;
+            if (r->point)
+                --r->scale;
+        } else {
+            r->count = 20; // more digits than the fast way takes
+            if (!r->point)
+                ++r->scale;
+        }
+    }
+    if (mantissa_digits == 0)
+        return false;
+    if (p == n)
+        return true;
+    char c = t[p];
+    if (c == 'E' || c == 'e' || c == 'D' || c == 'd')
+        ++p;
+    else if (!is_sign(c))
+        return false;
+    bool negative_exponent = p < n && t[p] == '-';
+    if (p < n && is_sign(t[p]))
+        ++p;
+    int64_t exponent = 0, exponent_digits = 0;
+    for (; p < n && is_digit(t[p]); ++p, ++exponent_digits)
+        exponent = exponent < 100000 ? exponent * 10 + (t[p] - '0') : exponent;
+    r->scale += negative_exponent ? -exponent : exponent;
+    return exponent_digits > 0 && p == n;
+}
+
+} // namespace
+
 int card_real(const char *t, int64_t n, int single, double *value)
 {
     *value = 0.0;
     if (n == 0)
         return CARD_NUMBER_DONE;
-    bool point = false;
-    if (!real_shape(t, n, &point))
+    RealText r;
+    if (!scan_real(t, n, &r))
         return CARD_NUMBER_BAD;
-    if (!point)
+    if (!r.point)
         return CARD_NUMBER_NO_POINT;
+    // Few digits and a small scale: one exact product or quotient, rounded
+    // once (the value is the one nearest its text, as the slow way gives).
+    if (!single && r.count <= 15 && r.scale >= -22 && r.scale <= 22) {
+        double m = static_cast<double>(r.digits);
+        *value = r.scale >= 0 ? m * DOUBLE_POWERS[r.scale] : m / DOUBLE_POWERS[-r.scale];
+        *value = r.negative ? -*value : *value;
+        return CARD_NUMBER_DONE;
+    }
+    if (single && r.count <= 7 && r.scale >= -10 && r.scale <= 10) {
+        float m = static_cast<float>(r.digits);
+        float f = r.scale >= 0 ? m * SINGLE_POWERS[r.scale] : m / SINGLE_POWERS[-r.scale];
+        *value = r.negative ? -static_cast<double>(f) : static_cast<double>(f);
+        return CARD_NUMBER_DONE;
+    }
     uint32_t words[2];
     if (number_words(t, n, single ? 1 : 2, words) != 0)
         return CARD_NUMBER_BAD;
@@ -217,12 +267,21 @@ int format_card_real(double value, int single, int width, char *out)
         memcpy(out, text, static_cast<size_t>(length));
         return length;
     }
-    for (int precision = shortest.count - 1; precision >= 1; --precision) {
+    // Doubles: the digits "d.ddd" leaves room for beside the sign and the
+    // shortest text's exponent (rounding moves that exponent by one at
+    // most); singles may do better without an exponent, so they try all.
+    char exponent[16];
+    int exponent_length = snprintf(exponent, sizeof exponent, "D%d", shortest.exponent);
+    int fits = width - (shortest.negative ? 1 : 0) - 1 - exponent_length;
+    int start = single || fits + 1 > shortest.count - 1 ? shortest.count - 1 : fits + 1;
+    for (int precision = start > 1 ? start : 1; precision >= 1; --precision) {
         Decimal d = digits_of(value, single, precision);
         length = render(&d, single, text);
         if (length > width)
             continue;
-        if (!reads_finite(text, length, single)) {
+        // Rounding up can pass the precision's largest value; then toward zero.
+        bool near_top = std::fabs(value) > (single ? 3.0e38 : 1.7e308);
+        if (near_top && !reads_finite(text, length, single)) {
             d = truncated(value, precision);
             length = render(&d, single, text);
             if (length > width)

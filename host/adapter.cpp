@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "convert.h"
 #include "memory.h"
 #include "scan.h"
 
@@ -172,6 +173,22 @@ void expand_home(const char *text, char path[CHANNEL_PATH_LENGTH])
         return;
     }
     snprintf(path, CHANNEL_PATH_LENGTH, "%s", text);
+}
+
+void check_selector_shape(const mxArray *input, const char *function)
+{
+    if (MXISCHAR(input))
+        argument_error(function, "NonNumeric", "Third input must be numeric.");
+    if (MXGETM730(input) != 1 || MXGETN730(input) != 1)
+        argument_error(function, "NotScalar", "Third input must be scalar.");
+}
+
+double selector_value(const mxArray *input, const char *function)
+{
+    double value = 0.0;
+    if (first_numeric_value(input, &value) != 0)
+        argument_error(function, "NonNumeric", "Third input must be numeric.");
+    return value;
 }
 
 int text_argument(const mxArray *a, char *buffer, int64_t size)

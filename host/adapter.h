@@ -51,6 +51,10 @@ void field_path_argument(const mxArray *input, const char *function, char field[
 void path_from_field(const char field[FILE_NAME_LENGTH], char path[CHANNEL_PATH_LENGTH]);
 // A leading "~" or "~/" as the home folder.
 void expand_home(const char *text, char path[CHANNEL_PATH_LENGTH]);
+// The selector input, checked as zorvane checks it, under the caller's
+// identifiers: its shape (not text, a scalar), then its value.
+void check_selector_shape(const mxArray *input, const char *function);
+double selector_value(const mxArray *input, const char *function);
 // A text argument as a C string; 1 when it is not a character row that
 // fits, or holds a NUL.
 int text_argument(const mxArray *a, char *buffer, int64_t size);

@@ -42,10 +42,10 @@ void trim(const char **text, int64_t *length)
 
 bool has_inner_blank(const char *text, int64_t length)
 {
+    bool blank = false;
     for (int64_t k = 0; k < length; ++k)
-        if (is_blank(text[k]))
-            return true;
-    return false;
+        blank |= text[k] == ' ' || text[k] == '\t';
+    return blank;
 }
 
 // A line that says BEGIN BULK (any case, blanks between and around).
@@ -94,9 +94,26 @@ int fail(Reader *r, const char *what)
     return set_problem(r->problem, PROBLEM_BAD_CARD, r->line, "%s", what);
 }
 
+// Leading blanks of a fixed field, eight at a time (numbers stand right-aligned).
+void skip_spaces(const char **text, int64_t *length)
+{
+    static const char spaces[8] = {' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+    while (*length >= 8 && memcmp(*text, spaces, 8) == 0)
+        *text += 8, *length -= 8;
+}
+
 int hand_field(Reader *r, const char *text, int64_t length, bool free_field)
 {
-    trim(&text, &length);
+    if (free_field) {
+        trim(&text, &length);
+    } else {
+        // Tabs are expanded and line ends cut: only spaces surround a fixed field's text.
+        skip_spaces(&text, &length);
+        while (length > 0 && *text == ' ')
+            ++text, --length;
+        while (length > 0 && text[length - 1] == ' ')
+            --length;
+    }
     if (has_inner_blank(text, length))
         return fail(r, free_field ? "blanks inside a free-field item." : "blanks inside a field.");
     CardField field = {text, length, r->line};
@@ -129,18 +146,17 @@ int begin_card(Reader *r, const char *name, int64_t length)
     return 0;
 }
 
-// A fixed-field line: a card's first line or a continuation.
-int fixed_line(Reader *r, const char *line, int64_t length)
+// A fixed-field line (its first 80 columns, tabs expanded): a card's first
+// line or a continuation.
+int fixed_line(Reader *r, const char *columns, int filled)
 {
-    char columns[CARD_COLUMNS];
-    int filled = expand_columns(line, length, columns);
-    memset(columns + filled, ' ', static_cast<size_t>(CARD_COLUMNS - filled));
     const char *first = columns;
-    int64_t first_length = 8;
+    int64_t first_length = filled < 8 ? filled : 8;
     trim(&first, &first_length);
+    char lead = filled > 0 ? columns[0] : ' ';
     bool large;
-    if (columns[0] == '+' || columns[0] == '*' || first_length == 0) {
-        large = columns[0] == '*';
+    if (lead == '+' || lead == '*' || first_length == 0) {
+        large = lead == '*';
         if (!r->open || !r->wanted)
             return 0;
     } else {
@@ -153,9 +169,11 @@ int fixed_line(Reader *r, const char *line, int64_t length)
             return 0;
     }
     int width = large ? 16 : 8;
-    for (int column = 8; column < 72; column += width)
-        if (hand_field(r, columns + column, width, false) != 0)
+    for (int column = 8; column < 72; column += width) {
+        int64_t length = column >= filled ? 0 : filled - column < width ? filled - column : width;
+        if (hand_field(r, columns + (length > 0 ? column : 0), length, false) != 0)
             return r->problem->status;
+    }
     return 0;
 }
 
@@ -201,54 +219,47 @@ int free_line(Reader *r, const char *line, int64_t length)
     return 0;
 }
 
-// The line after which the bulk data starts: that of a BEGIN BULK line, or 0.
-int64_t bulk_data_start(MatrixChannel *ch)
-{
-    int64_t saved = ch->position, number = 0, found = 0;
-    const char *line = nullptr;
-    int64_t length = 0;
-    for (int outcome; (outcome = channel_read_line(ch, &line, &length, MAX_CARD_LINE)) != LINE_END_OF_FILE;) {
-        ++number;
-        if (outcome == LINE_DONE && length >= 10 && (line[0] | 0x20) != 'd' && is_begin_bulk(line, length)) {
-            found = number;
-            break;
-        }
-    }
-    ch->position = saved;
-    return found;
-}
-
 } // namespace
 
 int read_cards(MatrixChannel *ch, CardSink *sink, Problem *problem)
 {
     Reader r = {ch, sink, problem, 0, 0, 0, 0};
-    int64_t start = bulk_data_start(ch);
     const char *line = nullptr;
     int64_t length = 0;
     for (int outcome; (outcome = channel_read_line(ch, &line, &length, MAX_CARD_LINE)) != LINE_END_OF_FILE;) {
         ++r.line;
         if (outcome == LINE_TOO_LONG)
             return fail(&r, "a line of more than 64 KB.");
-        if (r.line <= start)
-            continue;
         length = without_comment(line, length);
         const char *text = line;
         int64_t trimmed_length = length;
         trim(&text, &trimmed_length);
         if (trimmed_length == 0)
             continue;
-        if (trimmed_length >= 7 && (text[0] | 0x20) == 'e') {
+        char c = static_cast<char>(text[0] | 0x20);
+        if (c == 'e' && trimmed_length >= 7) {
             char name[8] = {};
             for (int k = 0; k < 7; ++k)
                 name[k] = upper(text[k]);
             if (strcmp(name, "ENDDATA") == 0 && (trimmed_length == 7 || is_blank(text[7]) || text[7] == ','))
                 break;
         }
-        char head[CARD_COLUMNS];
-        int filled = expand_columns(line, length, head);
-        bool free_field = memchr(head, ',', static_cast<size_t>(filled < FREE_FIELD_COLUMNS ? filled : FREE_FIELD_COLUMNS)) != nullptr;
-        if ((free_field ? free_line(&r, line, length) : fixed_line(&r, line, length)) != 0)
+        if (c == 'b' && is_begin_bulk(text, trimmed_length)) {
+            // What came before is no bulk data: the cards start here.
+            if (end_card(&r) != 0 || sink->restart(sink->context) != 0)
+                return problem->status;
+            continue;
+        }
+        // Fixed columns come from the line itself unless a tab moves them.
+        char expanded[CARD_COLUMNS];
+        const char *columns = line;
+        int filled = length < CARD_COLUMNS ? static_cast<int>(length) : CARD_COLUMNS;
+        if (memchr(line, '\t', static_cast<size_t>(filled)) != nullptr) {
+            filled = expand_columns(line, length, expanded);
+            columns = expanded;
+        }
+        bool free_field = memchr(columns, ',', static_cast<size_t>(filled < FREE_FIELD_COLUMNS ? filled : FREE_FIELD_COLUMNS)) != nullptr;
+        if ((free_field ? free_line(&r, line, length) : fixed_line(&r, columns, filled)) != 0)
             return problem->status;
     }
     return end_card(&r);

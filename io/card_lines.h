@@ -30,11 +30,14 @@ struct CardSink {
     int (*field)(void *context, int64_t index, const CardField *field);
     // The card begun last has no more fields; nonzero stops.
     int (*end)(void *context);
+    // A BEGIN BULK line: what was handed over before it is no bulk data.
+    int (*restart)(void *context);
     void *context;
 };
 
-// Reads the bulk data of the file open on the channel (after a BEGIN BULK
-// line where it has one, up to ENDDATA) into the sink; 0, or the status of
+// Reads the bulk data of the file open on the channel (up to ENDDATA; a
+// BEGIN BULK line restarts the sink, so that only what follows it counts)
+// into the sink; 0, or the status of
 // the problem that stopped it.
 int read_cards(MatrixChannel *ch, CardSink *sink, Problem *problem);
 

@@ -439,8 +439,35 @@ int open_temporary(MatrixChannel *ch, const struct stat *replaced)
 
 } // namespace
 
+namespace {
+
+// The descriptor a path names directly (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N), or -1: such a file is written through the
+// descriptor the process holds, at its own offset (an append redirection
+// stays one).
+int named_descriptor(const char *path)
+{
+    if (strcmp(path, "/dev/stdout") == 0)
+        return STDOUT_FILENO;
+    if (strcmp(path, "/dev/stderr") == 0)
+        return STDERR_FILENO;
+    const char *prefixes[] = {"/dev/fd/", "/proc/self/fd/"};
+    for (const char *prefix : prefixes) {
+        size_t n = strlen(prefix);
+        long value = 0;
+        if (strncmp(path, prefix, n) == 0 && digits_value(path + n, strlen(path + n), &value))
+            return static_cast<int>(value);
+    }
+    return -1;
+}
+
+} // namespace
+
 int open_channel_for_writing(MatrixChannel *ch, const char *path, int append)
 {
+    int descriptor = named_descriptor(path);
+    if (descriptor >= 0 && fcntl(descriptor, F_GETFD) >= 0)
+        return open_channel_on_descriptor(ch, descriptor);
     close_channel(ch);
     size_t length = strlen(path);
     // Room for the temporary name's ".<pid>.<n>.tmp".

@@ -32,10 +32,7 @@ void check_arguments(int nlhs, int nrhs, const mxArray *prhs[])
         MEXERRMSGIDANDTXT("MATLAB:zorvane:TooLong", "First input string is too long.");
     if (MXGETN730(prhs[1]) > NAME_LENGTH)
         MEXERRMSGIDANDTXT("MATLAB:zorvane:TooLong", "Second input string is too long.");
-    if (MXISCHAR(prhs[2]))
-        MEXERRMSGIDANDTXT("MATLAB:zorvane:NonNumeric", "Third input must be numeric.");
-    if (MXGETM730(prhs[2]) != 1 || MXGETN730(prhs[2]) != 1)
-        MEXERRMSGIDANDTXT("MATLAB:zorvane:NotScalar", "Third input must be scalar.");
+    check_selector_shape(prhs[2], "zorvane");
 }
 
 void copy_names(const mxArray *prhs[])
@@ -62,9 +59,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     begin_call_memory();
     check_arguments(nlhs, nrhs, prhs);
     copy_names(prhs);
-    double third_input = 0.0;
-    if (first_numeric_value(prhs[2], &third_input) != 0)
-        MEXERRMSGIDANDTXT("MATLAB:zorvane:NonNumeric", "Third input must be numeric.");
+    double third_input = selector_value(prhs[2], "zorvane");
     char path[CHANNEL_PATH_LENGTH];
     path_from_field(file_name_field, path);
     int32_t selector = 0, locate_status = 0;

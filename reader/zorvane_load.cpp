@@ -172,12 +172,10 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         wanted_names(prhs[1]);
     // The shape first: an empty selector has no value to read.
     double third_input = 0.0;
-    if (nrhs == 3 && MXISCHAR(prhs[2]))
-        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonNumeric", "Third input must be numeric.");
-    if (nrhs == 3 && (MXGETM730(prhs[2]) != 1 || MXGETN730(prhs[2]) != 1))
-        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NotScalar", "Third input must be scalar.");
-    if (nrhs == 3 && first_numeric_value(prhs[2], &third_input) != 0)
-        MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonNumeric", "Third input must be numeric.");
+    if (nrhs == 3) {
+        check_selector_shape(prhs[2], "zorvane_load");
+        third_input = selector_value(prhs[2], "zorvane_load");
+    }
     int32_t selector = selector_from_double(third_input);
     MatrixChannel *ch = plugin_channel();
     if (path[0] == '\0' || open_matrix_file(ch, path) != 0)

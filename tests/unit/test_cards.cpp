@@ -123,13 +123,19 @@ int end(void *context)
     return 0;
 }
 
+int restart(void *context)
+{
+    static_cast<Recorder *>(context)->seen.clear();
+    return 0;
+}
+
 std::vector<std::string> fields_of(const std::string &text, Problem *problem)
 {
     op4::TempFile file(op4::Bytes(text.begin(), text.end()));
     static MatrixChannel channel;
     EXPECT_EQ(open_channel(&channel, file.path.c_str()), 0);
     Recorder recorder;
-    CardSink sink = {begin, field, end, &recorder};
+    CardSink sink = {begin, field, end, restart, &recorder};
     clear_problem(problem);
     read_cards(&channel, &sink, problem);
     close_channel(&channel);
