@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -84,8 +85,8 @@ void put_text(CardText *t, const char *text) { put_field(t, text, static_cast<in
 void put_integer(CardText *t, int64_t value)
 {
     char text[24];
-    int n = snprintf(text, sizeof text, "%lld", static_cast<long long>(value));
-    put_field(t, text, n, 0);
+    auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    put_field(t, text, static_cast<int>(end - text), 0);
 }
 
 void put_blank(CardText *t) { put_field(t, "", 0, 0); }

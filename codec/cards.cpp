@@ -712,11 +712,10 @@ int place_card_matrix(CardSet *set, int64_t matrix, CardOutput *out, int64_t *en
 {
     const CardMatrix *m = &set->matrices[matrix];
     int mirrored = m->kind == CARD_DMIG && m->form == 6;
-    int64_t bound = card_entry_bound(set, matrix), room = 0;
-    Slot *slots = nullptr;
-    if (bound > 0 && grow(set, &slots, &room, bound) != 0)
-        return set->problem->status;
     int64_t *starts = out->column_pointers;
+    // Each slot's source term waits in the value array, where compaction
+    // later writes values at or before the slot it reads: no array of its own.
+    auto *sources = reinterpret_cast<int64_t *>(out->real);
     std::fill(starts, starts + m->columns + 1, int64_t(0));
     // Counted by column (starts[c + 1]), summed into where each column
     // begins, each slot put at its column's next place (which leaves
@@ -728,10 +727,12 @@ int place_card_matrix(CardSet *set, int64_t matrix, CardOutput *out, int64_t *en
                 term_place(set, m, card, t, &column, &row);
                 for (int side = 0; side < (mirrored && row != column ? 2 : 1); ++side) {
                     int64_t c = side == 0 ? column : row, r = side == 0 ? row : column;
-                    if (pass == 0)
+                    if (pass == 0) {
                         ++starts[c + 1];
-                    else
-                        slots[starts[c]++] = Slot{r, 2 * t + side};
+                    } else {
+                        out->rows[starts[c]] = r;
+                        sources[starts[c]++] = 2 * t + side;
+                    }
                 }
             }
         if (pass == 0)
@@ -741,27 +742,40 @@ int place_card_matrix(CardSet *set, int64_t matrix, CardOutput *out, int64_t *en
     for (int64_t c = m->columns; c > 0; --c)
         starts[c] = starts[c - 1];
     starts[0] = 0;
-    int64_t kept = 0;
+    Slot *unsorted = nullptr;
+    int64_t unsorted_room = 0, kept = 0;
     for (int64_t c = 0; c < m->columns; ++c) {
         int64_t begin = starts[c], end = starts[c + 1];
         starts[c] = kept;
         // Punch files give each column's rows in order, and the mirrors of
         // later columns follow them in order: most columns are sorted already.
-        if (!std::is_sorted(slots + begin, slots + end))
-            std::sort(slots + begin, slots + end);
+        bool sorted = true;
+        for (int64_t k = begin + 1; k < end && sorted; ++k)
+            sorted = out->rows[k - 1] < out->rows[k] || (out->rows[k - 1] == out->rows[k] && sources[k - 1] < sources[k]);
+        if (!sorted) {
+            if (grow(set, &unsorted, &unsorted_room, end - begin) != 0)
+                return set->problem->status;
+            for (int64_t k = begin; k < end; ++k)
+                unsorted[k - begin] = Slot{out->rows[k], sources[k]};
+            std::sort(unsorted, unsorted + (end - begin));
+            for (int64_t k = begin; k < end; ++k) {
+                out->rows[k] = unsorted[k - begin].row;
+                sources[k] = unsorted[k - begin].source;
+            }
+        }
         for (int64_t k = begin; k < end; ++k) {
-            int64_t term = slots[k].source / 2;
+            int64_t row = out->rows[k], term = sources[k] / 2;
             double re = set->term_real[term], im = imag_of(set, term);
-            for (; k + 1 < end && slots[k + 1].row == slots[k].row; ++k) {
-                int64_t other = slots[k + 1].source / 2;
-                bool both_given = (slots[k].source & 1) == (slots[k + 1].source & 1);
+            for (; k + 1 < end && out->rows[k + 1] == row; ++k) {
+                int64_t other = sources[k + 1] / 2;
+                bool both_given = (sources[k] & 1) == (sources[k + 1] & 1);
                 bool differ = !(set->term_real[other] == re) || !(imag_of(set, other) == im);
                 if (both_given || differ) {
                     char where[128];
-                    label_text(set, matrix, slots[k].row, c, where, sizeof where);
+                    label_text(set, matrix, row, c, where, sizeof where);
                     int64_t first = std::min(set->term_lines[term], set->term_lines[other]);
                     int64_t second = std::max(set->term_lines[term], set->term_lines[other]);
-                    release(set, &slots);
+                    release(set, &unsorted);
                     return set_problem(set->problem, PROBLEM_BAD_CARD, second,
                                        both_given ? "%s of %s is given twice (lines %lld and %lld)."
                                                   : "%s of %s differs from its mirror (lines %lld and %lld).",
@@ -770,7 +784,7 @@ int place_card_matrix(CardSet *set, int64_t matrix, CardOutput *out, int64_t *en
             }
             if (re == 0 && im == 0)
                 continue; // exact zeros are not stored
-            out->rows[kept] = slots[k].row;
+            out->rows[kept] = row;
             out->real[kept] = re;
             if (out->imag != nullptr)
                 out->imag[kept] = im;
@@ -779,7 +793,7 @@ int place_card_matrix(CardSet *set, int64_t matrix, CardOutput *out, int64_t *en
     }
     starts[m->columns] = kept;
     *entries = kept;
-    release(set, &slots);
+    release(set, &unsorted);
     return 0;
 }
 

@@ -74,10 +74,13 @@ int render(const Decimal *d, int single, char *out)
     exponent_form[n++] = '.';
     for (int k = 1; k < d->count; ++k)
         exponent_form[n++] = d->digits[k];
-    if (single)
-        n += snprintf(exponent_form + n, sizeof exponent_form - static_cast<size_t>(n), "%+d", d->exponent);
-    else
-        n += snprintf(exponent_form + n, sizeof exponent_form - static_cast<size_t>(n), "D%d", d->exponent);
+    // Single: the exponent's sign alone; double: D, then a sign only when negative.
+    if (!single)
+        exponent_form[n++] = 'D';
+    if (single || d->exponent < 0)
+        exponent_form[n++] = d->exponent < 0 ? '-' : '+';
+    int magnitude = d->exponent < 0 ? -d->exponent : d->exponent;
+    n = static_cast<int>(std::to_chars(exponent_form + n, exponent_form + sizeof exponent_form, magnitude).ptr - exponent_form);
     int m = 0;
     if (single && d->exponent >= -3 && d->exponent < 9) {
         if (d->negative)
@@ -270,8 +273,8 @@ int format_card_real(double value, int single, int width, char *out)
     // Doubles: the digits "d.ddd" leaves room for beside the sign and the
     // shortest text's exponent (rounding moves that exponent by one at
     // most); singles may do better without an exponent, so they try all.
-    char exponent[16];
-    int exponent_length = snprintf(exponent, sizeof exponent, "D%d", shortest.exponent);
+    int magnitude = shortest.exponent < 0 ? -shortest.exponent : shortest.exponent;
+    int exponent_length = 1 + (shortest.exponent < 0) + (magnitude >= 100 ? 3 : magnitude >= 10 ? 2 : 1);
     int fits = width - (shortest.negative ? 1 : 0) - 1 - exponent_length;
     int start = single || fits + 1 > shortest.count - 1 ? shortest.count - 1 : fits + 1;
     for (int precision = start > 1 ? start : 1; precision >= 1; --precision) {
