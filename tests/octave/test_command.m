@@ -166,6 +166,14 @@ function shell_conventions (dir)
   [status, text] = run (sprintf ("--write - 'P=-' < '%s' > '%s'", market, h));
   assert (status, 0, text);
   assert (full (zorvane (h, "P", 0)), [0 0; 7 0]);
+  ## /dev/stdout is the descriptor the shell opened: an append redirection stays one.
+  log = fullfile (dir, "log.txt");
+  fid = fopen (log, "w"); fputs (fid, "HEAD\n"); fclose (fid);
+  [status, text] = run (sprintf ("--write /dev/stdout 'P=%s' >> '%s'", market, log));
+  assert (status, 0, text);
+  bytes = file_bytes (log);
+  assert (char (bytes(1:5)), "HEAD\n");
+  assert (isequal (bytes(6:end), file_bytes (h)));
   ## A run that fails after making its folder removes it.
   out = fullfile (dir, "made", "deeper");
   [status, text] = run (sprintf ("'%s' -o '%s' NOSUCH", f, out));
