@@ -113,11 +113,7 @@ void put_number(const ValueWriter *v, double value, uint32_t *out)
         memcpy(out, &rounded, 4);
         return;
     }
-    uint64_t bits;
-    memcpy(&bits, &value, 8);
-    auto low = static_cast<uint32_t>(bits), high = static_cast<uint32_t>(bits >> 32);
-    out[0] = v->high_half_first ? high : low;
-    out[1] = v->high_half_first ? low : high;
+    words_of_double(value, v->high_half_first, out);
 }
 
 int64_t put_value(const ValueWriter *v, double real, double imaginary, uint32_t *out)
@@ -480,6 +476,67 @@ int64_t longest_record_bound(const MatrixSource *s, const EncodePlan *plan)
     return longest;
 }
 
+namespace {
+
+int record_too_long(Encoder *e, int64_t column, int64_t count)
+{
+    snprintf(e->problem, PROBLEM_LENGTH, "%s: column %lld needs a record of %lld words, more than a record holds.",
+             e->label, static_cast<long long>(column + 1), static_cast<long long>(count));
+    return ENCODE_ENCODING;
+}
+
+// One column's record: its words (in the word buffer or the store), then
+// the record itself; nothing for a column without entries.
+int encode_column(Encoder *e, int64_t c, WordStore *store, int *strings_settled)
+{
+    const MatrixSource *s = e->source;
+    const EncodePlan *plan = e->plan;
+    int sparse = s->column_pointers != nullptr, dense = plan->encoding == ENCODING_DENSE;
+    int64_t count = 0;
+    ColumnShape shape = {0, 0, 0, 0, 0};
+    uint32_t *words = nullptr;
+    int status = ENCODE_DONE;
+    if (sparse && !dense) {
+        // One pass: room for a string header beside every value at the most.
+        int64_t entries = s->column_pointers[c + 1] - s->column_pointers[c];
+        if (entries == 0)
+            return ENCODE_DONE;
+        words = room_for(e, store, entries * (e->w + 2));
+        if (words != nullptr)
+            count = column_string_words(e, c, words, &status);
+    } else {
+        shape = sparse ? sparse_dense_shape(s, c) : column_shape(s, c, plan->string_values);
+        if (shape.entries == 0)
+            return ENCODE_DONE;
+        count = record_words(plan, &shape);
+        if (count > MAX_RECORD_WORDS)
+            return record_too_long(e, c, count);
+        words = room_for(e, store, count);
+        if (words != nullptr && dense)
+            status = dense_words(e, c, &shape, words);
+        else if (words != nullptr)
+            column_string_words(e, c, words, &status);
+    }
+    if (words == nullptr) {
+        snprintf(e->problem, PROBLEM_LENGTH, "%s: no memory for the words of column %lld.", e->label,
+                 static_cast<long long>(c + 1));
+        return ENCODE_NO_MEMORY;
+    }
+    if (status == ENCODE_DONE && plan->encoding == ENCODING_VALUE_COUNT && !*strings_settled) {
+        status = settle_value_count(e, c, words, &count, words == e->ch->words ? WORD_BUFFER_WORDS : count);
+        *strings_settled = 1;
+    }
+    if (status != ENCODE_DONE)
+        return status;
+    if (count > MAX_RECORD_WORDS)
+        return record_too_long(e, c, count);
+    int32_t first_row = dense ? static_cast<int32_t>(shape.first_row + 1) : 0;
+    ColumnHead head = {static_cast<int32_t>(c + 1), first_row, static_cast<int32_t>(count)};
+    return write_column(e->ch, &head, words, count) != 0 ? write_failed(e) : ENCODE_DONE;
+}
+
+} // namespace
+
 int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *plan, WordStore *store,
                  char problem[PROBLEM_LENGTH])
 {
@@ -488,57 +545,11 @@ int ENCODEMATRIX(MatrixChannel *ch, const MatrixSource *s, const EncodePlan *pla
     trimmed_name(plan->header.name, e.label);
     if (write_header(ch, &plan->header, plan->digits, plan->wide) != 0)
         return write_failed(&e);
-    int sparse = s->column_pointers != nullptr, dense = plan->encoding == ENCODING_DENSE;
     int strings_settled = 0; // whether a string record has decided how the matrix's strings count
     for (int64_t c = 0; c < s->columns; ++c) {
-        int64_t count = 0;
-        ColumnShape shape = {0, 0, 0, 0, 0};
-        uint32_t *words = nullptr;
-        int status = ENCODE_DONE;
-        if (sparse && !dense) {
-            // One pass: room for a string header beside every value at the most.
-            int64_t entries = s->column_pointers[c + 1] - s->column_pointers[c];
-            if (entries == 0)
-                continue;
-            words = room_for(&e, store, entries * (e.w + 2));
-            if (words != nullptr)
-                count = column_string_words(&e, c, words, &status);
-        } else {
-            shape = sparse ? sparse_dense_shape(s, c) : column_shape(s, c, plan->string_values);
-            if (shape.entries == 0)
-                continue;
-            count = record_words(plan, &shape);
-            if (count > MAX_RECORD_WORDS) {
-                snprintf(problem, PROBLEM_LENGTH, "%s: column %lld needs a record of %lld words, more than a record holds.",
-                         e.label, static_cast<long long>(c + 1), static_cast<long long>(count));
-                return ENCODE_ENCODING;
-            }
-            words = room_for(&e, store, count);
-            if (words != nullptr && dense)
-                status = dense_words(&e, c, &shape, words);
-            else if (words != nullptr)
-                column_string_words(&e, c, words, &status);
-        }
-        if (words == nullptr) {
-            snprintf(problem, PROBLEM_LENGTH, "%s: no memory for the words of column %lld.", e.label,
-                     static_cast<long long>(c + 1));
-            return ENCODE_NO_MEMORY;
-        }
-        if (status == ENCODE_DONE && plan->encoding == ENCODING_VALUE_COUNT && !strings_settled) {
-            status = settle_value_count(&e, c, words, &count, words == ch->words ? WORD_BUFFER_WORDS : count);
-            strings_settled = 1;
-        }
+        int status = encode_column(&e, c, store, &strings_settled);
         if (status != ENCODE_DONE)
             return status;
-        if (count > MAX_RECORD_WORDS) {
-            snprintf(problem, PROBLEM_LENGTH, "%s: column %lld needs a record of %lld words, more than a record holds.",
-                     e.label, static_cast<long long>(c + 1), static_cast<long long>(count));
-            return ENCODE_ENCODING;
-        }
-        int32_t first_row = plan->encoding == ENCODING_DENSE ? static_cast<int32_t>(shape.first_row + 1) : 0;
-        ColumnHead head = {static_cast<int32_t>(c + 1), first_row, static_cast<int32_t>(count)};
-        if (write_column(ch, &head, words, count) != 0)
-            return write_failed(&e);
     }
     // The end record: one zero value.
     uint32_t zero[4] = {0, 0, 0, 0};

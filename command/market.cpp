@@ -94,126 +94,148 @@ void compress(std::vector<Triplet> *t, MarketMatrix *m)
 
 } // namespace
 
-std::string read_market(const std::string &path, MarketMatrix *m)
-{
-    FILE *file = fopen(path.c_str(), "re");
-    if (file == nullptr)
-        return path + ": " + strerror(errno);
-    char *line = nullptr;
-    size_t room = 0;
-    int64_t number = 0;
-    std::string problem;
+namespace {
+
+// What reading one Matrix Market file holds between its lines.
+struct MarketReader {
+    std::string path;
+    MarketMatrix *m;
     Field field = FIELD_REAL;
     Symmetry symmetry = SYM_GENERAL;
     int64_t expected = -1, seen = 0;
     std::vector<Triplet> triplets;
     bool sized = false;
     int64_t array_row = 0, array_column = 0; // the next value's place in an array file
+};
+
+// The banner: %%MatrixMarket matrix FORMAT FIELD SYMMETRY.
+std::string banner(MarketReader *r, const std::vector<std::string> &w)
+{
+    MarketMatrix *m = r->m;
+    if (w.size() != 5 || strcasecmp(w[0].c_str(), "%%MatrixMarket") != 0 || strcasecmp(w[1].c_str(), "matrix") != 0)
+        return at_line(r->path, 1, "not a Matrix Market matrix file");
+    const char *format = w[2].c_str(), *kind = w[3].c_str(), *sym = w[4].c_str();
+    m->full = strcasecmp(format, "array") == 0;
+    r->field = strcasecmp(kind, "real") == 0      ? FIELD_REAL
+               : strcasecmp(kind, "integer") == 0 ? FIELD_INTEGER
+               : strcasecmp(kind, "pattern") == 0 ? FIELD_PATTERN
+               : strcasecmp(kind, "complex") == 0 ? FIELD_COMPLEX
+                                                  : FIELD_UNKNOWN;
+    r->symmetry = strcasecmp(sym, "general") == 0          ? SYM_GENERAL
+                  : strcasecmp(sym, "symmetric") == 0      ? SYM_SYMMETRIC
+                  : strcasecmp(sym, "skew-symmetric") == 0 ? SYM_SKEW
+                  : strcasecmp(sym, "hermitian") == 0      ? SYM_HERMITIAN
+                                                           : SYM_UNKNOWN;
+    m->complex_values = r->field == FIELD_COMPLEX;
+    if ((!m->full && strcasecmp(format, "coordinate") != 0) || r->field == FIELD_UNKNOWN || r->symmetry == SYM_UNKNOWN ||
+        (m->full && r->field == FIELD_PATTERN) || (r->symmetry == SYM_HERMITIAN && r->field != FIELD_COMPLEX))
+        return at_line(r->path, 1, "a matrix kind this command does not read: " + w[2] + " " + w[3] + " " + w[4]);
+    return "";
+}
+
+// The size line: rows, columns and (coordinate files) the entry count.
+std::string size_line(MarketReader *r, const std::vector<std::string> &w, int64_t number)
+{
+    MarketMatrix *m = r->m;
+    int64_t count = 0;
+    if (w.size() != (m->full ? 2u : 3u) || !to_integer(w[0], &m->rows) || !to_integer(w[1], &m->columns) ||
+        (!m->full && !to_integer(w[2], &count)) || m->rows < 0 || m->columns < 0 || count < 0 ||
+        (r->symmetry != SYM_GENERAL && m->rows != m->columns))
+        return at_line(r->path, number, "expected the size line");
+    if (m->rows > INT32_MAX || m->columns >= INT32_MAX)
+        return at_line(r->path, number, "more rows or columns than a matrix file holds");
+    if (m->full && m->rows * m->columns > memory_available(nullptr) / (m->complex_values ? 32 : 16))
+        return at_line(r->path, number, "an array larger than the memory this process can get");
+    int64_t half = r->symmetry == SYM_GENERAL ? m->rows * m->columns
+                   : r->symmetry == SYM_SKEW  ? m->rows * (m->rows - 1) / 2
+                                              : m->rows * (m->rows + 1) / 2;
+    r->expected = m->full ? half : count;
+    r->array_row = r->symmetry == SYM_SKEW ? 1 : 0;
+    if (m->full) {
+        m->real.assign(static_cast<size_t>(m->rows * m->columns), 0.0);
+        if (m->complex_values)
+            m->imag.assign(m->real.size(), 0.0);
+    }
+    r->sized = true;
+    return "";
+}
+
+void put_entry(MarketReader *r, int64_t row, int64_t column, double re, double im)
+{
+    MarketMatrix *m = r->m;
+    if (!m->full) {
+        r->triplets.push_back(Triplet{row - 1, column - 1, re, im});
+        return;
+    }
+    m->real[static_cast<size_t>((column - 1) * m->rows + row - 1)] = re;
+    if (m->complex_values)
+        m->imag[static_cast<size_t>((column - 1) * m->rows + row - 1)] = im;
+}
+
+// An entry line, with the mirror a symmetric kind implies.
+std::string entry_line(MarketReader *r, const std::vector<std::string> &w, int64_t number)
+{
+    MarketMatrix *m = r->m;
+    size_t values = r->field == FIELD_PATTERN ? 0 : r->field == FIELD_COMPLEX ? 2 : 1;
+    size_t indices = m->full ? 0 : 2;
+    int64_t row = 0, column = 0;
+    double re = 1.0, im = 0.0;
+    if (r->seen >= r->expected)
+        return at_line(r->path, number, "more entries than the size line gives");
+    if (w.size() != indices + values || (indices > 0 && (!to_integer(w[0], &row) || !to_integer(w[1], &column))) ||
+        (values > 0 && !to_double(w[indices], &re)) || (values > 1 && !to_double(w[indices + 1], &im)))
+        return at_line(r->path, number, "expected " + std::string(m->full ? "a value" : "row, column and value"));
+    if (m->full) {
+        // Column-major; only the stored triangle in symmetric files.
+        row = r->array_row + 1;
+        column = r->array_column + 1;
+        if (++r->array_row == m->rows) {
+            ++r->array_column;
+            r->array_row = r->symmetry == SYM_GENERAL ? 0 : r->symmetry == SYM_SKEW ? r->array_column + 1 : r->array_column;
+        }
+    } else if (row < 1 || row > m->rows || column < 1 || column > m->columns) {
+        return at_line(r->path, number, "entry outside the matrix");
+    }
+    ++r->seen;
+    put_entry(r, row, column, re, im);
+    if (row != column && r->symmetry == SYM_SYMMETRIC)
+        put_entry(r, column, row, re, im);
+    else if (row != column && r->symmetry == SYM_SKEW)
+        put_entry(r, column, row, -re, -im);
+    else if (row != column && r->symmetry == SYM_HERMITIAN)
+        put_entry(r, column, row, re, -im);
+    return "";
+}
+
+} // namespace
+
+std::string read_market(const std::string &path, MarketMatrix *m)
+{
+    FILE *file = fopen(path.c_str(), "re");
+    if (file == nullptr)
+        return path + ": " + strerror(errno);
+    MarketReader r;
+    r.path = path;
+    r.m = m;
+    char *line = nullptr;
+    size_t room = 0;
+    int64_t number = 0;
+    std::string problem;
     while (problem.empty() && getline(&line, &room, file) >= 0) {
-        ++number;
         std::vector<std::string> w = words_of(line);
-        if (number == 1) {
-            if (w.size() != 5 || strcasecmp(w[0].c_str(), "%%MatrixMarket") != 0 || strcasecmp(w[1].c_str(), "matrix") != 0) {
-                problem = at_line(path, number, "not a Matrix Market matrix file");
-                break;
-            }
-            const char *format = w[2].c_str(), *kind = w[3].c_str(), *sym = w[4].c_str();
-            m->full = strcasecmp(format, "array") == 0;
-            field = strcasecmp(kind, "real") == 0      ? FIELD_REAL
-                    : strcasecmp(kind, "integer") == 0 ? FIELD_INTEGER
-                    : strcasecmp(kind, "pattern") == 0 ? FIELD_PATTERN
-                    : strcasecmp(kind, "complex") == 0 ? FIELD_COMPLEX
-                                                       : FIELD_UNKNOWN;
-            symmetry = strcasecmp(sym, "general") == 0          ? SYM_GENERAL
-                       : strcasecmp(sym, "symmetric") == 0      ? SYM_SYMMETRIC
-                       : strcasecmp(sym, "skew-symmetric") == 0 ? SYM_SKEW
-                       : strcasecmp(sym, "hermitian") == 0      ? SYM_HERMITIAN
-                                                                : SYM_UNKNOWN;
-            if ((!m->full && strcasecmp(format, "coordinate") != 0) || field == FIELD_UNKNOWN ||
-                symmetry == SYM_UNKNOWN || (m->full && field == FIELD_PATTERN) ||
-                (symmetry == SYM_HERMITIAN && field != FIELD_COMPLEX))
-                problem = at_line(path, number, "a matrix kind this command does not read: " + w[2] + " " + w[3] + " " + w[4]);
-            m->complex_values = field == FIELD_COMPLEX;
+        if (++number == 1)
+            problem = banner(&r, w);
+        else if (w.empty() || w[0][0] == '%')
             continue;
-        }
-        if (w.empty() || w[0][0] == '%')
-            continue;
-        if (!sized) {
-            int64_t count = 0;
-            if (w.size() != (m->full ? 2u : 3u) || !to_integer(w[0], &m->rows) || !to_integer(w[1], &m->columns) ||
-                (!m->full && !to_integer(w[2], &count)) || m->rows < 0 || m->columns < 0 || count < 0 ||
-                (symmetry != SYM_GENERAL && m->rows != m->columns)) {
-                problem = at_line(path, number, "expected the size line");
-                break;
-            }
-            if (m->rows > INT32_MAX || m->columns >= INT32_MAX) {
-                problem = at_line(path, number, "more rows or columns than a matrix file holds");
-                break;
-            }
-            if (m->full && m->rows * m->columns > memory_available(nullptr) / (m->complex_values ? 32 : 16)) {
-                problem = at_line(path, number, "an array larger than the memory this process can get");
-                break;
-            }
-            int64_t half = symmetry == SYM_GENERAL ? m->rows * m->columns
-                           : symmetry == SYM_SKEW  ? m->rows * (m->rows - 1) / 2
-                                                   : m->rows * (m->rows + 1) / 2;
-            expected = m->full ? half : count;
-            array_row = symmetry == SYM_SKEW ? 1 : 0;
-            if (m->full) {
-                m->real.assign(static_cast<size_t>(m->rows * m->columns), 0.0);
-                if (m->complex_values)
-                    m->imag.assign(m->real.size(), 0.0);
-            }
-            sized = true;
-            continue;
-        }
-        size_t values = field == FIELD_PATTERN ? 0 : field == FIELD_COMPLEX ? 2 : 1;
-        size_t indices = m->full ? 0 : 2;
-        int64_t row = 0, column = 0;
-        double re = 1.0, im = 0.0;
-        if (seen >= expected)
-            problem = at_line(path, number, "more entries than the size line gives");
-        else if (w.size() != indices + values || (indices > 0 && (!to_integer(w[0], &row) || !to_integer(w[1], &column))) ||
-                 (values > 0 && !to_double(w[indices], &re)) || (values > 1 && !to_double(w[indices + 1], &im)))
-            problem = at_line(path, number, "expected " + std::string(m->full ? "a value" : "row, column and value"));
-        if (!problem.empty())
-            break;
-        if (m->full) {
-            // Column-major; only the stored triangle in symmetric files.
-            row = array_row + 1;
-            column = array_column + 1;
-            if (++array_row == m->rows) {
-                ++array_column;
-                array_row = symmetry == SYM_GENERAL ? 0 : symmetry == SYM_SKEW ? array_column + 1 : array_column;
-            }
-        } else if (row < 1 || row > m->rows || column < 1 || column > m->columns) {
-            problem = at_line(path, number, "entry outside the matrix");
-            break;
-        }
-        ++seen;
-        auto put = [&](int64_t r, int64_t c, double a, double b) {
-            if (m->full) {
-                m->real[static_cast<size_t>((c - 1) * m->rows + r - 1)] = a;
-                if (m->complex_values)
-                    m->imag[static_cast<size_t>((c - 1) * m->rows + r - 1)] = b;
-            } else {
-                triplets.push_back(Triplet{r - 1, c - 1, a, b});
-            }
-        };
-        put(row, column, re, im);
-        if (row != column && symmetry == SYM_SYMMETRIC)
-            put(column, row, re, im);
-        else if (row != column && symmetry == SYM_SKEW)
-            put(column, row, -re, -im);
-        else if (row != column && symmetry == SYM_HERMITIAN)
-            put(column, row, re, -im);
+        else
+            problem = r.sized ? entry_line(&r, w, number) : size_line(&r, w, number);
     }
     free(line);
     fclose(file);
-    if (problem.empty() && (!sized || seen != expected))
-        problem = at_line(path, number, "the file ends before its " + std::to_string(expected) + " entries");
+    if (problem.empty() && (!r.sized || r.seen != r.expected))
+        problem = at_line(path, number, "the file ends before its " + std::to_string(r.expected) + " entries");
     if (problem.empty() && !m->full)
-        compress(&triplets, m);
+        compress(&r.triplets, m);
     return problem;
 }
 

@@ -10,6 +10,7 @@
 #include <limits>
 
 #include "text_numbers.h"
+#include "words.h"
 
 namespace {
 
@@ -248,14 +249,7 @@ int card_real(const char *t, int64_t n, int single, double *value)
     uint32_t words[2];
     if (number_words(t, n, single ? 1 : 2, words) != 0)
         return CARD_NUMBER_BAD;
-    if (single) {
-        float f;
-        memcpy(&f, words, 4);
-        *value = f;
-    } else {
-        uint64_t bits = static_cast<uint64_t>(words[1]) << 32 | words[0];
-        memcpy(value, &bits, 8);
-    }
+    *value = single ? single_of_word(words[0]) : double_of_words(words[0], words[1], false);
     return std::isinf(*value) ? CARD_NUMBER_RANGE : CARD_NUMBER_DONE;
 }
 

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "format.h"
+#include "words.h"
 
 namespace {
 
@@ -80,10 +81,7 @@ int words_of(const char *begin, const char *end, int words_per_number, uint32_t 
     double value = 0;
     if (nearest_value(begin, end, &value) != 0)
         return 1;
-    uint64_t bits;
-    memcpy(&bits, &value, 8);
-    words[0] = static_cast<uint32_t>(bits);
-    words[1] = static_cast<uint32_t>(bits >> 32);
+    words_of_double(value, false, words);
     return 0;
 }
 

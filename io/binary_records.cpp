@@ -4,20 +4,20 @@
 
 #include <cstring>
 
+#include "words.h"
+
 namespace {
 
 int32_t int32_in(const unsigned char *bytes, int big_endian)
 {
     uint32_t value;
     memcpy(&value, bytes, sizeof value);
-    return static_cast<int32_t>(big_endian ? __builtin_bswap32(value) : value);
+    return static_cast<int32_t>(word_in_order(value, big_endian));
 }
 
 void put_int32(unsigned char *bytes, int32_t value, int big_endian)
 {
-    auto word = static_cast<uint32_t>(value);
-    if (big_endian)
-        word = __builtin_bswap32(word);
+    uint32_t word = word_in_order(static_cast<uint32_t>(value), big_endian);
     memcpy(bytes, &word, sizeof word);
 }
 
@@ -25,7 +25,7 @@ void words_to_machine_order(const MatrixChannel *ch, uint32_t *words, int64_t co
 {
     if (ch->big_endian)
         for (int64_t i = 0; i < count; ++i)
-            words[i] = __builtin_bswap32(words[i]);
+            words[i] = word_in_order(words[i], 1);
 }
 
 // Starts a record: returns its payload length, or -1 at the end of the
@@ -185,7 +185,7 @@ int binary_write_column(MatrixChannel *ch, const ColumnHead *head, const uint32_
         for (int64_t done = 0; done < count;) {
             int64_t n = count - done < 1024 ? count - done : 1024;
             for (int64_t i = 0; i < n; ++i)
-                block[i] = __builtin_bswap32(words[done + i]);
+                block[i] = word_in_order(words[done + i], 1);
             if (channel_put(ch, block, 4 * n) != 0)
                 return 1;
             done += n;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "words.h"
+
 enum RecordOutcome {
     RECORD_DONE = 0,
     RECORD_END_OF_FILE = 1, // no further record starts
@@ -32,22 +34,13 @@ inline int view_holds(const RecordView *view, int64_t first, int64_t count)
 
 inline int32_t view_int(const RecordView *view, int64_t k) { return static_cast<int32_t>(view->words[k - 1]); }
 
-inline float view_single(const RecordView *view, int64_t k)
-{
-    float value;
-    memcpy(&value, &view->words[k - 1], sizeof value);
-    return value;
-}
+inline float view_single(const RecordView *view, int64_t k) { return single_of_word(view->words[k - 1]); }
 
 // The double in words k and k + 1, for a view whose half order the
 // caller has chosen at compile time (view->high_half_first == HIGH_HALF_FIRST).
 template <bool HIGH_HALF_FIRST> inline double view_double_in_order(const RecordView *view, int64_t k)
 {
-    uint64_t first = view->words[k - 1], second = view->words[k];
-    uint64_t bits = HIGH_HALF_FIRST ? first << 32 | second : second << 32 | first;
-    double value;
-    memcpy(&value, &bits, sizeof value);
-    return value;
+    return double_of_words(view->words[k - 1], view->words[k], HIGH_HALF_FIRST);
 }
 
 // Room for records longer than the word buffer, obtained from the caller:

@@ -578,15 +578,8 @@ int put_numbers(MatrixChannel *ch, const uint32_t *words, int64_t count)
     for (int64_t done = 0; done < count;) {
         char *end = line;
         for (int k = 0; k < t->per_line && done < count; ++k, ++done) {
-            double value;
-            if (t->words_per_number == 1) {
-                float single;
-                memcpy(&single, &words[done], 4);
-                value = single;
-            } else {
-                uint64_t bits = static_cast<uint64_t>(words[2 * done + 1]) << 32 | words[2 * done];
-                memcpy(&value, &bits, 8);
-            }
+            double value = t->words_per_number == 1 ? single_of_word(words[done])
+                                                    : double_of_words(words[2 * done], words[2 * done + 1], false);
             end += format_fortran_e(value, t->digits, t->field_width, end);
         }
         if (put_line(ch, line, end) != 0)
