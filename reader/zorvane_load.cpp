@@ -19,13 +19,15 @@ struct Loaded {
 };
 
 // The call's lists, in host memory that the host frees if it ends the call.
-char (*wanted)[NAME_LENGTH];
-int *found;
-int64_t wanted_count;
-Loaded *loaded;
-int64_t loaded_count, loaded_room;
-char (*seen)[NAME_LENGTH]; // names of the matrices passed over
-int64_t seen_count, seen_room;
+struct LoadCall {
+    char (*wanted)[NAME_LENGTH];
+    int *found;
+    int64_t wanted_count;
+    Loaded *loaded;
+    int64_t loaded_count, loaded_room;
+    char (*seen)[NAME_LENGTH]; // names of the matrices passed over
+    int64_t seen_count, seen_room;
+};
 
 void *host_array(void *p, int64_t count, size_t size)
 {
@@ -52,102 +54,102 @@ int names_are_empty(const mxArray *names)
     return MXGETNUMBEROFELEMENTS(names) == 0 && (MXISCELL(names) || MXISNUMERIC(names));
 }
 
-void wanted_names(const mxArray *names)
+void wanted_names(LoadCall *call, const mxArray *names)
 {
     if (names_are_empty(names))
         return;
-    wanted_count = MXISCELL(names) ? MXGETNUMBEROFELEMENTS(names) : 1;
-    wanted = static_cast<char(*)[NAME_LENGTH]>(host_array(nullptr, wanted_count, NAME_LENGTH));
-    found = static_cast<int *>(host_array(nullptr, wanted_count, sizeof(int)));
-    for (int64_t k = 0; k < wanted_count; ++k) {
+    call->wanted_count = MXISCELL(names) ? MXGETNUMBEROFELEMENTS(names) : 1;
+    call->wanted = static_cast<char(*)[NAME_LENGTH]>(host_array(nullptr, call->wanted_count, NAME_LENGTH));
+    call->found = static_cast<int *>(host_array(nullptr, call->wanted_count, sizeof(int)));
+    for (int64_t k = 0; k < call->wanted_count; ++k) {
         const mxArray *name = MXISCELL(names) ? MXGETCELL(names, k) : names;
         if (name == nullptr)
             MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NonString", "Names must be character rows or a cell array of them.");
-        name_field(name, wanted[k]);
-        found[k] = 0;
+        name_field(name, call->wanted[k]);
+        call->found[k] = 0;
     }
 }
 
 // Whether the matrix is asked for (every one when no names were given).
-int is_wanted(const char name[NAME_LENGTH])
+int is_wanted(LoadCall *call, const char name[NAME_LENGTH])
 {
-    int asked = wanted == nullptr;
-    for (int64_t k = 0; k < wanted_count; ++k)
-        if (memcmp(wanted[k], name, NAME_LENGTH) == 0)
-            asked = found[k] = 1;
+    int asked = call->wanted == nullptr;
+    for (int64_t k = 0; k < call->wanted_count; ++k)
+        if (memcmp(call->wanted[k], name, NAME_LENGTH) == 0)
+            asked = call->found[k] = 1;
     return asked;
 }
 
 // Whether no matrix of this name came before (the one zorvane finds).
-int first_of_its_name(const char name[NAME_LENGTH])
+int first_of_its_name(const LoadCall *call, const char name[NAME_LENGTH])
 {
-    for (int64_t k = 0; k < loaded_count; ++k)
-        if (memcmp(loaded[k].header.name, name, NAME_LENGTH) == 0)
+    for (int64_t k = 0; k < call->loaded_count; ++k)
+        if (memcmp(call->loaded[k].header.name, name, NAME_LENGTH) == 0)
             return 0;
-    for (int64_t k = 0; k < seen_count; ++k)
-        if (memcmp(seen[k], name, NAME_LENGTH) == 0)
+    for (int64_t k = 0; k < call->seen_count; ++k)
+        if (memcmp(call->seen[k], name, NAME_LENGTH) == 0)
             return 0;
     return 1;
 }
 
 // Decodes the matrix just located; a failure names the matrix.
-void load_matrix(MatrixEntry *entry, int32_t selector)
+void load_matrix(LoadCall *call, MatrixEntry *entry, int32_t selector)
 {
     const HeaderRecord *h = &entry->header;
     char problem[PROBLEM_LENGTH], message[PROBLEM_LENGTH + 32], name[NAME_LENGTH + 1];
     trimmed_name(h->name, name);
     mxArray *matrix = nullptr;
     int end_record_read = 0;
-    HeaderWatch watch = {first_of_its_name(h->name) ? 0 : 1, -1};
+    HeaderWatch watch = {first_of_its_name(call, h->name) ? 0 : 1, -1};
     const char *identifier = decode_to_host(h, selector, &watch, &matrix, &end_record_read, problem);
     if (identifier != nullptr) {
         snprintf(message, sizeof message, "%s: %s", name, problem);
         raise_closed(identifier, message);
     }
-    if (loaded_count == loaded_room) {
-        loaded_room = 2 * loaded_room + 8;
+    if (call->loaded_count == call->loaded_room) {
+        call->loaded_room = 2 * call->loaded_room + 8;
         suspend_for_host();
-        loaded = static_cast<Loaded *>(host_array(loaded, loaded_room, sizeof(Loaded)));
+        call->loaded = static_cast<Loaded *>(host_array(call->loaded, call->loaded_room, sizeof(Loaded)));
         resume_after_host();
     }
-    loaded[loaded_count++] = Loaded{*h, matrix};
+    call->loaded[call->loaded_count++] = Loaded{*h, matrix};
     finish_watched_matrix(plugin_channel(), entry, &watch, end_record_read, long_record_store());
 }
 
 // A matrix not asked for: its name noted, its records passed over.
-void pass_over(MatrixEntry *entry)
+void pass_over(LoadCall *call, MatrixEntry *entry)
 {
-    if (seen_count == seen_room) {
-        seen_room = 2 * seen_room + 8;
+    if (call->seen_count == call->seen_room) {
+        call->seen_room = 2 * call->seen_room + 8;
         suspend_for_host();
-        seen = static_cast<char(*)[NAME_LENGTH]>(host_array(seen, seen_room, NAME_LENGTH));
+        call->seen = static_cast<char(*)[NAME_LENGTH]>(host_array(call->seen, call->seen_room, NAME_LENGTH));
         resume_after_host();
     }
-    memcpy(seen[seen_count++], entry->header.name, NAME_LENGTH);
+    memcpy(call->seen[call->seen_count++], entry->header.name, NAME_LENGTH);
     finish_structural_matrix(plugin_channel(), entry, 0, long_record_store());
 }
 
-void check_all_found()
+void check_all_found(const LoadCall *call)
 {
-    for (int64_t k = 0; k < wanted_count; ++k)
-        if (!found[k]) {
+    for (int64_t k = 0; k < call->wanted_count; ++k)
+        if (!call->found[k]) {
             char name[NAME_LENGTH + 1], message[64];
-            trimmed_name(wanted[k], name);
+            trimmed_name(call->wanted[k], name);
             snprintf(message, sizeof message, "Matrix %s is not in the file.", name);
             MEXERRMSGIDANDTXT("MATLAB:zorvane_load:NotFound", message);
         }
 }
 
-mxArray *result()
+mxArray *result(const LoadCall *call)
 {
-    mxArray *out = MXCREATESTRUCTMATRIX(loaded_count, 1, FIELD_COUNT, FIELDS);
-    for (int64_t k = 0; k < loaded_count; ++k) {
+    mxArray *out = MXCREATESTRUCTMATRIX(call->loaded_count, 1, FIELD_COUNT, FIELDS);
+    for (int64_t k = 0; k < call->loaded_count; ++k) {
         char name[NAME_LENGTH + 1];
-        trimmed_name(loaded[k].header.name, name);
+        trimmed_name(call->loaded[k].header.name, name);
         MXSETFIELD(out, k, "name", MXCREATESTRING(name));
-        MXSETFIELD(out, k, "form", MXCREATEDOUBLESCALAR(loaded[k].header.form));
-        MXSETFIELD(out, k, "type", MXCREATEDOUBLESCALAR(loaded[k].header.value_type));
-        MXSETFIELD(out, k, "matrix", loaded[k].matrix);
+        MXSETFIELD(out, k, "form", MXCREATEDOUBLESCALAR(call->loaded[k].header.form));
+        MXSETFIELD(out, k, "type", MXCREATEDOUBLESCALAR(call->loaded[k].header.value_type));
+        MXSETFIELD(out, k, "matrix", call->loaded[k].matrix);
     }
     return out;
 }
@@ -157,11 +159,7 @@ mxArray *result()
 HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray *prhs[])
 {
     begin_call_memory();
-    wanted = nullptr;
-    found = nullptr;
-    loaded = nullptr;
-    seen = nullptr;
-    wanted_count = loaded_count = loaded_room = seen_count = seen_room = 0;
+    LoadCall call = {};
     if (nrhs < 1 || nrhs > 3)
         MEXERRMSGIDANDTXT("MATLAB:zorvane_load:nInput", "One to three inputs required.");
     if (nlhs > 1)
@@ -169,7 +167,7 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
     char path[CHANNEL_PATH_LENGTH];
     file_path_argument(prhs[0], "zorvane_load", path);
     if (nrhs >= 2)
-        wanted_names(prhs[1]);
+        wanted_names(&call, prhs[1]);
     // The shape first: an empty selector has no value to read.
     double third_input = 0.0;
     if (nrhs == 3) {
@@ -184,13 +182,13 @@ HOST_EXPORT void MEXFUNCTION(int nlhs, mxArray *plhs[], int nrhs, const mxArray 
         raise_closed("MATLAB:zorvane_load:NotMatrixFile", NOT_MATRIX_FILE);
     MatrixEntry entry;
     while (SCANHEADER(ch, &entry) == RECORD_DONE) {
-        if (is_wanted(entry.header.name))
-            load_matrix(&entry, selector);
+        if (is_wanted(&call, entry.header.name))
+            load_matrix(&call, &entry, selector);
         else
-            pass_over(&entry);
+            pass_over(&call, &entry);
     }
     close_channel(ch);
-    check_all_found();
-    plhs[0] = result();
+    check_all_found(&call);
+    plhs[0] = result(&call);
     end_call_memory();
 }
