@@ -36,7 +36,6 @@ struct CardParse {
     int64_t term_point, term_component;
     double term_real, term_imag;
     int term_nonblank;
-    int term_imag_given;
     int64_t term_line;
     // A DMI column card: the next row, the value given last, THRU pending,
     // a complex value's real part waiting for its imaginary part.
@@ -315,7 +314,6 @@ int dmig_column_field(CardSet *set, CardParse *c, int64_t index, const CardField
     case 0:
         c->term_nonblank = f->length > 0;
         c->term_line = f->line;
-        c->term_imag_given = 0;
         return integer_field(set, f, &c->term_point);
     case 1: c->term_nonblank |= f->length > 0; return integer_field(set, f, &c->term_component);
     case 2: c->term_nonblank |= f->length > 0; return real_field(set, f, c->single, &c->term_real);
@@ -694,7 +692,6 @@ int order_card_labels(CardSet *set, int64_t matrix)
                : order_keys(set, m, rows, true, false) != 0 || order_keys(set, m, columns, false, true) != 0)
         return set->problem->status;
     m->rows = rows->count;
-    m->given_columns = columns->count;
     m->columns = m->form == 9 ? m->ncol : columns->count;
     return 0;
 }

@@ -44,7 +44,6 @@ struct CardMatrix {
     int wanted;      // its terms are kept
     int64_t first_card, last_card; // its column cards, a list through next_card (-1: none)
     LabelTable row_labels, column_labels; // DMIG, once ordered (IFO 1 and 6: one table, in row_labels)
-    int64_t given_columns; // DMIG IFO 9: the columns given
 };
 
 struct ColumnCard {

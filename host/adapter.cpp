@@ -143,13 +143,6 @@ void file_path_argument(const mxArray *input, const char *function, char path[CH
     expand_home(text, path);
 }
 
-void field_path_argument(const mxArray *input, const char *function, char field[FILE_NAME_LENGTH])
-{
-    check_file_name_input(input, function, FILE_NAME_LENGTH);
-    if (MXGETSTRING730(input, field, FILE_NAME_LENGTH) != 0)
-        argument_error(function, "readError", "Error reading string.");
-}
-
 void path_from_field(const char field[FILE_NAME_LENGTH], char path[CHANNEL_PATH_LENGTH])
 {
     int length = FILE_NAME_LENGTH;

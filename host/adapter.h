@@ -45,8 +45,6 @@ void resume_after_host();
 // "~" expanded; raises on what is not one. A name holding NUL gives ""
 // (it would silently name another file).
 void file_path_argument(const mxArray *input, const char *function, char path[CHANNEL_PATH_LENGTH]);
-// zorvane's own file-name input: the same checks, into its 80-character field.
-void field_path_argument(const mxArray *input, const char *function, char field[FILE_NAME_LENGTH]);
 // The file-name field without its trailing blanks, "~" expanded; "" when it holds a NUL.
 void path_from_field(const char field[FILE_NAME_LENGTH], char path[CHANNEL_PATH_LENGTH]);
 // A leading "~" or "~/" as the home folder.
