@@ -82,7 +82,7 @@ int grow_to(Decoder *d, int64_t slots)
 {
     SparseOutput *out = d->output;
     int complex_values = out->imag != nullptr;
-    int64_t needed = output_bytes(out->pointer_slots - 1, slots, complex_values);
+    int64_t needed = result_bytes(d->ch, out->pointer_slots - 1, slots, complex_values);
     int64_t available = memory_available(d->ch);
     if (!memory_fits(needed, output_bytes(out->pointer_slots - 1, out->slots, complex_values) / 2, available))
         return no_memory(d, needed, available);
@@ -436,7 +436,7 @@ int fill_pointers(Decoder *d, int64_t from, int64_t through, int64_t value)
         if (wanted < d->column_count + 1 && wanted < 2 * out->pointer_slots)
             wanted = 2 * out->pointer_slots < d->column_count + 1 ? 2 * out->pointer_slots : d->column_count + 1;
         int complex_values = out->imag != nullptr;
-        int64_t needed = output_bytes(wanted - 1, out->slots, complex_values);
+        int64_t needed = result_bytes(d->ch, wanted - 1, out->slots, complex_values);
         int64_t available = memory_available(d->ch);
         if (!memory_fits(needed, output_bytes(out->pointer_slots - 1, out->slots, complex_values) / 2, available))
             return no_memory(d, needed, available);
@@ -558,9 +558,11 @@ int plan_matrix(MatrixChannel *ch, const HeaderRecord *header, int32_t selector,
     plan->complex_values = value_type_is_complex(header->value_type);
     SIZESFROMHEADER(header->row_count, header->column_count, &plan->large_flag, &plan->rows, &plan->capacity);
     plan->initial_slots = INITIALSLOTS(ch, plan->capacity, header->value_type);
+    int64_t file_limit = channel_remaining(ch) / bytes_per_value(ch, header->value_type) + 1;
+    plan->entry_bound = file_limit < plan->capacity ? file_limit : plan->capacity;
     // Pointers for the columns the file can reach at first; more as they start.
     plan->pointer_slots = header->column_count + 1 < POINTER_ALLOTMENT ? header->column_count + 1 : POINTER_ALLOTMENT;
-    int64_t needed = output_bytes(plan->pointer_slots - 1, plan->initial_slots, plan->complex_values);
+    int64_t needed = result_bytes(ch, plan->pointer_slots - 1, plan->initial_slots, plan->complex_values);
     int64_t available = memory_available(ch);
     if (!memory_fits(needed, 0, available)) {
         snprintf(problem, PROBLEM_LENGTH, "Out of memory: the matrix needs %lld MB, the process can get %lld MB.",

@@ -119,6 +119,24 @@ int64_t output_bytes(int64_t columns, int64_t slots, int complex_values)
     return 2 * ((columns + 1) * 8 + slots * entry);
 }
 
+int64_t result_bytes(const MatrixChannel *ch, int64_t columns, int64_t slots, int complex_values)
+{
+    int copies = ch != nullptr && ch->result_copies > 0 ? ch->result_copies : 2;
+    return output_bytes(columns, slots, complex_values) / 2 * copies;
+}
+
+int64_t reservable_bytes(const MatrixChannel *ch)
+{
+    if (ch != nullptr && ch->memory_budget > 0)
+        return 0;
+#if defined(__linux__) || defined(__APPLE__)
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        return 0;
+#endif
+    return machine_available() / 2;
+}
+
 int memory_fits(int64_t needed, int64_t held, int64_t available)
 {
     return needed - held <= available ? 1 : 0;

@@ -90,7 +90,11 @@ void resume_after_host()
     suspended = 0;
 }
 
-void begin_call_memory() { long_records = WordStore{nullptr, 0, enlarge_long_records, nullptr}; }
+void begin_call_memory()
+{
+    long_records = WordStore{nullptr, 0, enlarge_long_records, nullptr};
+    channel.result_copies = HOST_RESULT_COPIES;
+}
 
 WordStore *long_record_store() { return &long_records; }
 
@@ -190,7 +194,7 @@ int text_argument(const mxArray *a, char *buffer, int64_t size)
            static_cast<int64_t>(strlen(buffer)) != MXGETNUMBEROFELEMENTS(a);
 }
 
-#ifndef ZORVANE_HOST_GIVES_API_VERSION
+#if !defined(ZORVANE_HOST_GIVES_API_VERSION) && !defined(ZORVANE_NATIVE_HOST)
 // The 64-bit, separate-complex API; MATLAB's own build adds this entry itself.
 HOST_EXPORT void MEXFILEREQUIREDAPIVERSION(int *built_by_release, int *target_api_version)
 {
@@ -208,6 +212,10 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderW
         return reader_identifier(decode_problem(status));
     suspend_for_host();
     *matrix = MXCREATESPARSE730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, plan.complex_values);
+    // Room for every entry the file can hold, where the host can reserve
+    // it unwritten: the entries then never move as they grow.
+    int64_t reservable = reservable_bytes(&channel) / (plan.complex_values ? 24 : 16);
+    MXRESERVESPARSE730(*matrix, plan.entry_bound < reservable ? plan.entry_bound : reservable);
     resume_after_host();
     SparseOutput output = {};
     output.values = MXGETPR(*matrix);

@@ -46,6 +46,7 @@ struct MatrixChannel {
     int write_error;       // errno of the write that failed
     int64_t record_start;  // text: where the column record read last began
     int64_t memory_budget; // when above 0, the bytes the process may get instead of what the machine has
+    int result_copies;     // copies of a result the host holds at once; 0 counts as 2 (a MEX host's)
     TextState text_state;
     char path[CHANNEL_PATH_LENGTH];      // the file read, or the file a new file becomes
     char temporary[CHANNEL_PATH_LENGTH]; // a new file's name until it is complete

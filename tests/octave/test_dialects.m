@@ -136,8 +136,8 @@ function check_nul_in_names (dir)
       A = zorvane (args{1}{:}, 0);
       error ("a name with a NUL byte was taken short");
     catch err
-      assert (any (strcmp (err.message, {"zorvane: zorvane: Matrix could not be found.", ...
-                                         "zorvane: zorvane: Could not open file"})), err.message);
+      assert (any (strcmp (err.message, {host_message("zorvane", "zorvane: Matrix could not be found."), ...
+                                         host_message("zorvane", "zorvane: Could not open file")})), err.message);
     end_try_catch
   endfor
   ## The runner takes a name that reads as a number as text when told to.

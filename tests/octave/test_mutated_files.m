@@ -69,6 +69,6 @@ endfunction
 function ok = is_documented (err)
   ids = {"MATLAB:zorvane:BadFile", "MATLAB:zorvane:TooLarge", ...
          "MATLAB:zorvane:OutOfMemory", "Octave:bad-alloc"};
-  messages = {"zorvane: zorvane: Could not open file", "zorvane: zorvane: Matrix could not be found."};
+  messages = {host_message("zorvane", "zorvane: Could not open file"), host_message("zorvane", "zorvane: Matrix could not be found.")};
   ok = any (strcmp (err.identifier, ids)) || (isempty (err.identifier) && any (strcmp (err.message, messages)));
 endfunction
