@@ -20,6 +20,8 @@ ZORVANE_BUILD_WITHOUT_MAKE="$without_make" octave-cli --no-gui --norc --no-histo
   pkg load zorvane;
   for name = {'zorvane', 'tessik', 'zorvane_dir', 'zorvane_load', 'zorvane_save', 'zorvane_dmig_load', 'zorvane_dmig_dir', 'zorvane_dmig_save'}
     assert (exist (name{1}), 3, [name{1} ' is not a plug-in']);
+    [~, ~, ext] = fileparts (which (name{1}));
+    assert (ext, '.oct', [name{1} ' is not the native plug-in']);
     assert (! isempty (strfind (evalc (['help ' name{1}]), upper (name{1}))), ['no help for ' name{1}]);
   endfor
   report = evalc ('pkg test zorvane');
