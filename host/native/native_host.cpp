@@ -230,14 +230,17 @@ const void *input_data(const mxArray *a)
 }
 
 // Writes the imaginary parts in after their real parts, from the end, so
-// that no real part is overwritten before it moved.
-void interleave(double *values, const double *imag, int64_t count)
+// that no real part is overwritten before it moved; their block goes.
+void interleave(NativeArray *a, int64_t count)
 {
+    double *values = a->real;
     for (int64_t k = count - 1; k >= 0; --k) {
         double real = values[k];
-        values[2 * k + 1] = imag[k];
+        values[2 * k + 1] = a->imag[k];
         values[2 * k] = real;
     }
+    ::operator delete(a->imag);
+    a->imag = nullptr;
 }
 
 octave_value handed_over(NativeArray *a);
@@ -269,13 +272,13 @@ octave_value handed_over(NativeArray *a)
     dim_vector dims(a->m, a->n);
     if (a->kind == NATIVE_FULL) {
         if (a->complex_values) {
-            interleave(a->real, a->imag, a->m * a->n);
+            interleave(a, a->m * a->n);
             a->value = octave_value(ComplexNDArray(Array<Complex>(reinterpret_cast<Complex *>(a->real), dims)));
         } else {
             a->value = octave_value(NDArray(Array<double>(a->real, dims)));
         }
     } else if (a->complex_values) {
-        interleave(a->real, a->imag, a->nzmax);
+        interleave(a, a->nzmax);
         a->value = octave_value(SparseComplexMatrix(
             Sparse<Complex>(dims, a->nzmax, reinterpret_cast<Complex *>(a->real), a->row_index, a->pointers)));
     } else {
