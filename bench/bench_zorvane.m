@@ -1,5 +1,6 @@
-## Times zorvane against the host's floor (a plug-in that only creates and
-## fills a sparse output of the same size and entries), a raw read of the
+## Times zorvane against the host's floor (a plug-in of the same kind,
+## native or MEX, that only creates and fills a sparse output of the same
+## size and entries), a raw read of the
 ## file's bytes, and Octave's load of the same matrix from its own binary
 ## format and from a MAT file, in one Octave process on the same matrices.
 ## Peak memory is measured in a fresh process per file. Needs bench_dir
@@ -46,8 +47,9 @@ endfor
 
 ## Peak resident memory of a fresh process while it loads each matrix,
 ## against the returned matrix's own size; the baseline is taken with the
-## plug-in already loaded. Octave copies every result at the plug-in
-## boundary, so about 2 is the floor.
+## plug-in already loaded. Octave copies a MEX plug-in's result when the
+## call returns (about 2 is its floor); a native plug-in's it takes over
+## as built (about 1).
 printf ("\n%-16s %12s %12s %12s %8s\n", "file", "matrix MB", "baseline MB", "peak MB", "ratio");
 for k = 1:rows (files)
   path = fullfile (bench_dir, files{k, 1});

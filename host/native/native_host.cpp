@@ -3,6 +3,10 @@
 // ownership of; handing it over wraps those blocks, it does not copy them.
 // A complex result's values are written as real parts into a block with
 // room for the complex values and interleaved there, in place, at the end.
+// A matrix's entries are reserved for all the file can hold and handed
+// over with the count written: the rest of the block was never touched,
+// so it costs no memory, and it is freed with the block.
+
 // Octave's headers first: they declare a class mxArray that native_host.h renames.
 #include "native_call.h"
 
