@@ -32,7 +32,8 @@ mxArray *sparse_of(CardSet *set, int64_t matrix)
     const CardMatrix *m = &set->matrices[matrix];
     int complex_values = m->type == 3 || m->type == 4;
     int64_t bound = card_entry_bound(set, matrix);
-    int64_t needed = result_bytes(plugin_channel(), m->columns, bound, complex_values), available = memory_available(plugin_channel());
+    int64_t needed = result_bytes(plugin_channel(), m->columns, bound, complex_values);
+    int64_t available = memory_available(plugin_channel());
     if (!memory_fits(needed, 0, available)) {
         Problem problem;
         clear_problem(&problem);

@@ -65,7 +65,11 @@ void *new_block(int64_t count, size_t size)
     return ::operator new(static_cast<size_t>(count) * size, std::nothrow);
 }
 
-[[noreturn]] void no_memory() { error_with_id("Octave:bad-alloc", "out of memory or dimension too large for Octave's index type"); }
+// Octave's own words for an allocation it cannot make.
+[[noreturn]] void no_memory()
+{
+    error_with_id("Octave:bad-alloc", "out of memory or dimension too large for Octave's index type");
+}
 
 NativeArray *new_array(NativeKind kind)
 {
@@ -331,7 +335,8 @@ octave_value_list native_call(const char *function, const octave_value_list &arg
     int nrhs = static_cast<int>(args.length()), slots = nargout > 1 ? nargout : 1;
     octave_value_list results;
     try {
-        auto **prhs = static_cast<const mxArray **>(MXREALLOC(nullptr, sizeof(mxArray *) * static_cast<size_t>(nrhs + 1)));
+        size_t inputs = sizeof(mxArray *) * static_cast<size_t>(nrhs + 1);
+        auto **prhs = static_cast<const mxArray **>(MXREALLOC(nullptr, inputs));
         auto **plhs = static_cast<mxArray **>(MXREALLOC(nullptr, sizeof(mxArray *) * static_cast<size_t>(slots)));
         if (prhs == nullptr || plhs == nullptr)
             no_memory();
