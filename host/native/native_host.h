@@ -84,7 +84,6 @@ void MXFREE(void *p);
 [[noreturn]] void MEXERRMSGTXT(const char *message);
 void MEXPRINTF(const char *text);
 
-int64_t MXGETNUMBEROFELEMENTS(const mxArray *a);
 const mxArray *MXGETCELL(const mxArray *a, int64_t k);
 mxArray *MXCREATESTRUCTMATRIX(int64_t m, int64_t n, int count, const char **fields);
 void MXSETFIELD(mxArray *a, int64_t k, const char *field, mxArray *value);
