@@ -211,11 +211,12 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderW
     if (status != DECODE_DONE)
         return reader_identifier(decode_problem(status));
     suspend_for_host();
-    *matrix = MXCREATESPARSE730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, plan.complex_values);
     // Room for every entry the file can hold, where the host can reserve
     // it unwritten: the entries then never move as they grow.
     int64_t reservable = reservable_bytes(&channel) / (plan.complex_values ? 24 : 16);
-    MXRESERVESPARSE730(*matrix, plan.entry_bound < reservable ? plan.entry_bound : reservable);
+    int64_t reserve = plan.entry_bound < reservable ? plan.entry_bound : reservable;
+    *matrix = MXCREATESPARSERESERVED730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, reserve,
+                                        plan.complex_values);
     resume_after_host();
     SparseOutput output = {};
     output.values = MXGETPR(*matrix);

@@ -122,9 +122,12 @@ inline int MXRESIZESPARSE730(mxArray *a, int64_t nzmax)
     return 0;
 }
 
-// Room the sparse matrix may grow to without moving: a MEX host cannot
-// reserve without clearing, so it takes none.
-inline void MXRESERVESPARSE730(mxArray *, int64_t) {}
+// As MXCREATESPARSE730, with room reserved for up to reserve entries where
+// the host can reserve it unwritten: a MEX host cannot, so it takes none.
+inline mxArray *MXCREATESPARSERESERVED730(int64_t m, int64_t n, int64_t nzmax, int64_t, int complexity)
+{
+    return MXCREATESPARSE730(m, n, nzmax, complexity);
+}
 
 // Gives a sparse matrix room for count column pointers, keeping those it
 // holds (the new ones are not set); 0 on success, 1 without memory.

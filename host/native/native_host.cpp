@@ -462,18 +462,20 @@ int64_t *MXGETJC730(const mxArray *a)
 
 // --- Built arrays -------------------------------------------------------------------
 
-mxArray *MXCREATESPARSE730(int64_t m, int64_t n, int64_t nzmax, int complexity)
+mxArray *MXCREATESPARSERESERVED730(int64_t m, int64_t n, int64_t nzmax, int64_t reserve, int complexity)
 {
     NativeArray *a = new_array(NATIVE_SPARSE);
     a->m = m;
     a->n = n;
     a->complex_values = complexity != 0;
+    nzmax = nzmax > 0 ? nzmax : 1;
     a->pointers = static_cast<int64_t *>(new_block(n + 1, sizeof(int64_t)));
-    if (a->pointers == nullptr || move_entries(a, nzmax > 0 ? nzmax : 1, 0) != 0)
+    if (a->pointers == nullptr ||
+        ((reserve <= nzmax || move_entries(a, reserve, 0) != 0) && move_entries(a, nzmax, 0) != 0))
         no_memory();
     memset(a->pointers, 0, static_cast<size_t>(n + 1) * sizeof(int64_t));
     a->pointer_room = n + 1;
-    a->nzmax = a->room;
+    a->nzmax = nzmax;
     // An empty matrix still has one slot; it is never read, but keep it defined.
     a->real[0] = 0.0;
     a->row_index[0] = 0;
@@ -496,10 +498,9 @@ mxArray *MXCREATEDOUBLEMATRIX730(int64_t m, int64_t n, int complexity)
     return a;
 }
 
-void MXRESERVESPARSE730(mxArray *a, int64_t entries)
+mxArray *MXCREATESPARSE730(int64_t m, int64_t n, int64_t nzmax, int complexity)
 {
-    if (entries > a->room)
-        (void)move_entries(a, entries, a->nzmax);
+    return MXCREATESPARSERESERVED730(m, n, nzmax, 0, complexity);
 }
 
 int MXRESIZESPARSE730(mxArray *a, int64_t nzmax)

@@ -70,8 +70,10 @@ inline mxArray *MXCREATEDOUBLEMATRIX700(int32_t m, int32_t n, int complexity)
 }
 // As the MEX host's (mex_host.h); within the reserved room nothing moves.
 int MXRESIZESPARSE730(mxArray *a, int64_t nzmax);
-// Reserves room for entries (best effort): pages never written cost no memory.
-void MXRESERVESPARSE730(mxArray *a, int64_t entries);
+// As MXCREATESPARSE730, with room reserved for up to reserve entries
+// (where it can be had): its pages cost no memory until they are written,
+// and the entries never move as nzmax grows within it.
+mxArray *MXCREATESPARSERESERVED730(int64_t m, int64_t n, int64_t nzmax, int64_t reserve, int complexity);
 int MXRESIZEPOINTERS730(mxArray *a, int64_t count);
 void MXSETN730(mxArray *a, int64_t n);
 
