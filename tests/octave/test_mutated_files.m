@@ -1,4 +1,4 @@
-## A few thousand damaged files fed to zorvane.mex in one Octave process:
+## A few thousand damaged files fed to zorvane in one Octave process:
 ## every call returns a valid sparse matrix or raises a documented error,
 ## and the session goes on.
 function test_mutated_files ()

@@ -1,4 +1,4 @@
-## The built tessik.mex in Octave, bit for bit against a plain loop.
+## The built tessik in Octave, bit for bit against a plain loop.
 function test_tessik ()
   check_edge_cases ();
   check_random_shapes ();

@@ -1,4 +1,4 @@
-## The built zorvane.mex in Octave: errors as Octave shows them, list mode,
+## The built zorvane in Octave: errors as Octave shows them, list mode,
 ## every decoded path bit for bit, damaged files, realistic matrices.
 function test_zorvane ()
   dir = tempname ();
