@@ -558,8 +558,6 @@ int plan_matrix(MatrixChannel *ch, const HeaderRecord *header, int32_t selector,
     plan->complex_values = value_type_is_complex(header->value_type);
     SIZESFROMHEADER(header->row_count, header->column_count, &plan->large_flag, &plan->rows, &plan->capacity);
     plan->initial_slots = INITIALSLOTS(ch, plan->capacity, header->value_type);
-    int64_t file_limit = channel_remaining(ch) / bytes_per_value(ch, header->value_type) + 1;
-    plan->entry_bound = file_limit < plan->capacity ? file_limit : plan->capacity;
     // Pointers for the columns the file can reach at first; more as they start.
     plan->pointer_slots = header->column_count + 1 < POINTER_ALLOTMENT ? header->column_count + 1 : POINTER_ALLOTMENT;
     int64_t needed = result_bytes(ch, plan->pointer_slots - 1, plan->initial_slots, plan->complex_values);
@@ -569,6 +567,10 @@ int plan_matrix(MatrixChannel *ch, const HeaderRecord *header, int32_t selector,
                  static_cast<long long>(needed / MEGABYTE), static_cast<long long>(available / MEGABYTE));
         return DECODE_NO_MEMORY;
     }
+    int64_t file_limit = channel_remaining(ch) / bytes_per_value(ch, header->value_type) + 1;
+    int64_t bound = file_limit < plan->capacity ? file_limit : plan->capacity;
+    int64_t reservable = reservable_bytes(ch, available) / (plan->complex_values ? 24 : 16);
+    plan->reserve_slots = bound < reservable ? bound : reservable;
     return DECODE_DONE;
 }
 

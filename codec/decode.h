@@ -24,7 +24,7 @@ struct MatrixPlan {
     int complex_values;
     int64_t capacity;      // rows x columns, lowered to CAPACITY_LIMIT
     int64_t initial_slots; // room to create the output with; it grows later
-    int64_t entry_bound;   // the most entries it can get: its capacity, or what the rest of the file holds
+    int64_t reserve_slots; // room worth reserving unwritten: every entry the rest of the file can hold
     int64_t pointer_slots; // column pointers to create the output with
 };
 

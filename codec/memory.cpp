@@ -125,7 +125,7 @@ int64_t result_bytes(const MatrixChannel *ch, int64_t columns, int64_t slots, in
     return output_bytes(columns, slots, complex_values) / 2 * copies;
 }
 
-int64_t reservable_bytes(const MatrixChannel *ch)
+int64_t reservable_bytes(const MatrixChannel *ch, int64_t available)
 {
     if (ch != nullptr && ch->memory_budget > 0)
         return 0;
@@ -134,7 +134,7 @@ int64_t reservable_bytes(const MatrixChannel *ch)
     if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
         return 0;
 #endif
-    return machine_available() / 2;
+    return available / 2;
 }
 
 int memory_fits(int64_t needed, int64_t held, int64_t available)

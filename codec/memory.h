@@ -18,10 +18,10 @@ int64_t output_bytes(int64_t columns, int64_t slots, int complex_values);
 // Bytes the host holds for such an output: the copies it makes, counted.
 int64_t result_bytes(const MatrixChannel *ch, int64_t columns, int64_t slots, int complex_values);
 
-// Bytes that may be reserved without being written: half of what the
-// process can get, or none under an address-space limit or a budget,
-// where reserved bytes count as used.
-int64_t reservable_bytes(const MatrixChannel *ch);
+// Bytes that may be reserved without being written, given what the
+// process can get (memory_available): half of it, or none under an
+// address-space limit or a budget, where reserved bytes count as used.
+int64_t reservable_bytes(const MatrixChannel *ch, int64_t available);
 
 // 1 when needed bytes fit, given that held of them are held already.
 int memory_fits(int64_t needed, int64_t held, int64_t available);

@@ -211,11 +211,8 @@ const char *decode_to_host(const HeaderRecord *header, int32_t selector, HeaderW
     if (status != DECODE_DONE)
         return reader_identifier(decode_problem(status));
     suspend_for_host();
-    // Room for every entry the file can hold, where the host can reserve
-    // it unwritten: the entries then never move as they grow.
-    int64_t reservable = reservable_bytes(&channel) / (plan.complex_values ? 24 : 16);
-    int64_t reserve = plan.entry_bound < reservable ? plan.entry_bound : reservable;
-    *matrix = MXCREATESPARSERESERVED730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, reserve,
+    // Where the host can reserve room unwritten, the entries never move as they grow.
+    *matrix = MXCREATESPARSERESERVED730(plan.rows, plan.pointer_slots - 1, plan.initial_slots, plan.reserve_slots,
                                         plan.complex_values);
     resume_after_host();
     SparseOutput output = {};
